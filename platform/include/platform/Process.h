@@ -1,0 +1,19 @@
+// Questions about other processes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+struct PortOwner {
+    bool listening = false;
+    // File name of the owning process's executable; empty when it cannot be read.
+    std::string executableName;
+};
+
+// Looks for an IPv4 TCP listener on `port` and the process that owns it. `procRoot`
+// is the process file system to read (tests point it at a tree of their own).
+PortOwner findTcpListener(uint16_t port, const std::string& procRoot = "/proc");
+
+}  // namespace platform

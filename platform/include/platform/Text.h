@@ -1,0 +1,28 @@
+// Text conversion between UTF-8, UTF-16 and the system's ANSI code page.
+// Bytes that cannot be converted become the default character '?'.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+#ifdef _WIN32
+using WideChar = wchar_t;
+#else
+using WideChar = char16_t;
+#endif
+using WideString = std::basic_string<WideChar>;
+using WideStringView = std::basic_string_view<WideChar>;
+
+inline constexpr char kDefaultChar = '?';
+
+std::u16string utf8ToUtf16(std::string_view text);
+std::string utf16ToUtf8(std::u16string_view text);
+WideString ansiToWide(std::string_view text);
+std::string wideToAnsi(WideStringView text);
+// Converts UTF-8 to the ANSI code page (the identity where that code page is UTF-8,
+// apart from invalid bytes becoming '?').
+std::string utf8ToAnsi(std::string_view text);
+
+}  // namespace platform

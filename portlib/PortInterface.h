@@ -1,0 +1,116 @@
+// Base of the four port classes: identity, options, the open flag and power status,
+// the read thread with its orderly stop, the parser and the mutex of its queues.
+//
+// The derived classes supply the device operations (OpenPort, ClosePort,
+// CreateDeviceOption, ReadPort, WritePort).
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "CVNParser.h"
+
+inline constexpr int kPowerNeverOpened = 2000;
+inline constexpr int kPowerOnLine = 2001;
+inline constexpr int kPowerOffLine = 2003;
+
+inline constexpr int kConnectModePrinter = 0;
+inline constexpr int kConnectModeGateway = 1;
+inline constexpr int kConnectModeDetectGateway = 2;
+
+class CPortInterface {
+public:
+    static constexpr int kDefaultOutputBufferSize = 4096;
+    static constexpr int kReadBlockSize = 1024;
+    // The stop sequence: 10 waits of 50 ms for the thread to notice the flag, then one
+    // last wait of up to 1000 ms.
+    static constexpr int kStopWaitCount = 10;
+    static constexpr int kStopWaitMs = 50;
+    static constexpr int kStopLastWaitMs = 1000;
+
+    explicit CPortInterface(int readThreadIntervalMs);
+    virtual ~CPortInterface();
+    CPortInterface(const CPortInterface&) = delete;
+    CPortInterface& operator=(const CPortInterface&) = delete;
+
+    // Option slots; the base ignores them.
+    virtual void SetCheckIcmpEcho(bool) {}
+    virtual void SetNetworkTimeout(int /*connectTimeout*/, int /*pingTimeout*/, int /*pingCount*/) {}
+    virtual void SetComPortDevCtrl(bool) {}
+    virtual void SetCheckModemStatus(bool /*bCheckCTS*/, bool /*bCheckDSR*/) {}
+
+    // Base part: makes the parser for the connect mode. Derived classes call it first.
+    virtual bool OpenPort();
+    // Base part: StopReadThread, drop the parser, trace "-End". Derived classes call it last.
+    virtual void ClosePort();
+    virtual bool CreateDeviceOption(int portType, const std::string& portName);
+    virtual int ReadPort(char* buffer, int length);
+    virtual int WritePort(const void* data, int length, int afterSleep);
+
+    int Write(const void* data, int length, int afterSleep);
+    int Read(void* buffer, int length, int timeout, int deviceId);
+    int ReadQueue(void* buffer, int length, int timeout, int deviceId);
+    void StopReadThread();
+    void SetWrite(bool isWrite);
+    bool IsConnected();
+
+    // The parser of the open port (none while closed). Callers keep the returned
+    // reference for the whole operation, so a parser swapped by the gateway detection
+    // stays alive until they are done with it.
+    std::shared_ptr<CCVNParser> parser() const;
+
+    // Identity and counts, managed by the port list manager.
+    int portType = 0;
+    int portId = 0;
+    int deviceRefCount = 0;
+    int openCount = 0;
+    std::string deviceName;  // the device part of the port name
+    std::string portName;
+
+    // Options.
+    std::atomic<int> outputBufferSize{kDefaultOutputBufferSize};
+    std::atomic<int> readThreadInterval;
+    std::atomic<bool> useReadThread{true};
+    std::atomic<bool> useOverlappedIO{true};
+    std::atomic<bool> useWriteNullByte{true};
+    std::atomic<int> sleepAfterWriting{0};
+    std::atomic<int> connectMode{kConnectModePrinter};
+    int printerDeviceCount = 1;
+
+    // State shared with the read thread.
+    std::atomic<bool> m_bOpen{false};
+    std::atomic<int> powerStatus{kPowerNeverOpened};
+    std::atomic<bool> writing{false};
+    std::atomic<bool> m_bTerminateThread{false};
+    std::atomic<bool> threadEnded{true};
+
+protected:
+    // Sleeps up to `ms`, waking at once when a stop is requested; true when it was.
+    bool InterruptibleWait(int ms);
+    // What every derived OpenPort does after its device opened: clear the stop flag,
+    // start the read thread when enabled, and run the gateway detection.
+    void StartAfterOpen();
+    void StartReadThread();
+    void DetectGateway();
+    void ReplaceParser(std::shared_ptr<CCVNParser> parser);
+    // Hands received bytes to the current parser.
+    void Deliver(const char* data, int length);
+    // Fires the power status receivers of the current parser, if any.
+    void FirePowerStatus(bool onLine);
+
+    std::mutex queueMutex_;
+
+private:
+    void ReadThread();
+    void RequestStop();
+
+    mutable std::mutex parserMutex_;
+    std::shared_ptr<CCVNParser> parser_;
+    std::thread readThread_;
+    std::mutex stopMutex_;
+    std::condition_variable stopSignal_;
+};
