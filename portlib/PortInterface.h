@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -39,7 +40,8 @@ public:
 
     // Option slots; the base ignores them.
     virtual void SetCheckIcmpEcho(bool) {}
-    virtual void SetNetworkTimeout(int /*connectTimeout*/, int /*pingTimeout*/, int /*pingCount*/) {}
+    virtual void SetNetworkTimeout(int /*connectTimeout*/, int /*pingTimeout*/, int /*pingCount*/) {
+    }
     virtual void SetComPortDevCtrl(bool) {}
     virtual void SetCheckModemStatus(bool /*bCheckCTS*/, bool /*bCheckDSR*/) {}
 
@@ -107,10 +109,17 @@ protected:
 private:
     void ReadThread();
     void RequestStop();
+    // True when the read thread has ended within `ms`.
+    bool WaitForThreadEnd(int ms);
+    // Waits up to `ms`, ending early when new bytes reach the parser.
+    void WaitForData(int ms);
 
     mutable std::mutex parserMutex_;
     std::shared_ptr<CCVNParser> parser_;
     std::thread readThread_;
+    // stopMutex_ guards the waits on the stop flag, the thread end and new data.
     std::mutex stopMutex_;
     std::condition_variable stopSignal_;
+    std::condition_variable dataSignal_;
+    uint64_t deliveries_ = 0;
 };
