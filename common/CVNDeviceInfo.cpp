@@ -1,0 +1,3 @@
+#include "CVNDeviceInfo.h"
+
+CCVNDeviceInfo::~CCVNDeviceInfo() = default;

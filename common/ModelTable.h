@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,10 @@ std::string modelName(std::string_view productIdOrName);
 std::string productId(std::string_view productIdOrName);
 // The printer type of a model: the tens digit of its type code, 0 with no row.
 int printerType(std::string_view productIdOrName);
+
+// The row texts of one group (0 label, 1 POS, 2 mobile, 3 gateway, 4 other), in search
+// order, including the empty last slot; empty for any other group number.
+inline constexpr int kModelGroupCount = 5;
+std::span<const char* const> groupRows(int group);
 
 }  // namespace modeltable
