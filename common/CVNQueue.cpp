@@ -8,10 +8,13 @@
 CCVNQueue::CCVNQueue(size_t initialCapacity)
     : buffer_(new uint8_t[initialCapacity]()), capacity_(initialCapacity) {}
 
-CCVNQueue::~CCVNQueue() { secureZero(buffer_.get(), length_); }
+CCVNQueue::~CCVNQueue() {
+    secureZero(buffer_.get(), length_);
+}
 
 void CCVNQueue::append(const void* data, size_t count) {
-    if (count == 0) return;
+    if (count == 0)
+        return;
     if (capacity_ < length_ + count) {
         std::unique_ptr<uint8_t[]> grown(new uint8_t[length_ + count]());
         std::memcpy(grown.get(), buffer_.get(), length_);
@@ -24,7 +27,8 @@ void CCVNQueue::append(const void* data, size_t count) {
 }
 
 size_t CCVNQueue::take(void* destination, size_t count) {
-    if (length_ == 0) return 0;
+    if (length_ == 0)
+        return 0;
     if (count > length_) {
         size_t taken = length_;
         std::memcpy(destination, buffer_.get(), taken);

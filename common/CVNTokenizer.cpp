@@ -20,7 +20,8 @@ bool CCVNTokenizer::next() {
         return false;
     }
     size_t end = text_.find_first_of(delimiters_, start);
-    if (end == std::string::npos) end = text_.size();
+    if (end == std::string::npos)
+        end = text_.size();
     secureZero(token_.data(), token_.size());
     token_.assign(text_, start, end - start);
     position_ = end;

@@ -7,7 +7,9 @@
 
 namespace programfiles {
 
-std::string directory() { return platform::programDirectory(); }
+std::string directory() {
+    return platform::programDirectory();
+}
 
 std::string programFileName(bool nameOnly) {
     std::string path = platform::executablePath();
@@ -20,7 +22,8 @@ bool fileTest(const std::string& name, bool relative) {
 
 bool versionStrings(const std::string& path, VersionStrings& out) {
     std::optional<platform::VersionBlock> block = platform::readVersionBlock(path);
-    if (!block) return false;
+    if (!block)
+        return false;
     out = VersionStrings{block->companyName, block->legalCopyright, block->fileVersion,
                          block->productName};
     return true;
@@ -43,6 +46,8 @@ std::string productVersionText(const std::string& path) {
                  : std::string();
 }
 
-platform::PortOwner portOwner(uint16_t port) { return platform::findTcpListener(port); }
+platform::PortOwner portOwner(uint16_t port) {
+    return platform::findTcpListener(port);
+}
 
 }  // namespace programfiles

@@ -41,7 +41,8 @@ TraceEncoding g_encoding = TraceEncoding::Ansi;
 TraceLimits g_limits;
 
 CTraceRegistry& registry() {
-    if (!g_registry) g_registry = std::make_unique<CTraceRegistry>();
+    if (!g_registry)
+        g_registry = std::make_unique<CTraceRegistry>();
     return *g_registry;
 }
 
@@ -52,15 +53,17 @@ bool endsWithExe(const std::string& name) {
 std::string formFileName(const std::string& name, FileKind kind, int64_t now) {
     platform::LocalTime t = platform::clock().toLocal(now);
     char buffer[512];
-    std::snprintf(buffer, sizeof buffer, kind == FileKind::Binary ? "%s_%02d%02d_%02d%02d.bin"
-                                                                  : "%s_%02d%02d_%02d%02d.log",
-                  name.c_str(), t.month, t.day, t.hour, t.minute);
+    std::snprintf(
+        buffer, sizeof buffer,
+        kind == FileKind::Binary ? "%s_%02d%02d_%02d%02d.bin" : "%s_%02d%02d_%02d%02d.log",
+        name.c_str(), t.month, t.day, t.hour, t.minute);
     return buffer;
 }
 
 bool needsRollOver(const std::string& path, const _TRACE_INFO_& sink, int64_t now) {
     std::optional<uint64_t> size = platform::fileSize(path);
-    if (!size) return false;  // a new file
+    if (!size)
+        return false;  // a new file
     if (g_limits.maxFileSizeMB >= 0 && static_cast<int64_t>(*size >> 20) >= g_limits.maxFileSizeMB)
         return true;
     int64_t created = platform::fileBirthTime(path).value_or(sink.nameFormedAt);
@@ -87,7 +90,8 @@ std::string sinkFilePath(CTraceRegistry& reg, _TRACE_INFO_& sink, FileKind kind)
 }
 
 void ensureLogFolder(CTraceRegistry& reg) {
-    if (reg.logFolder.empty()) reg.logFolder = platform::joinPath(platform::programDirectory(), "Log");
+    if (reg.logFolder.empty())
+        reg.logFolder = platform::joinPath(platform::programDirectory(), "Log");
 }
 
 // The message cut to at most 2047 characters of the trace's width, without splitting
@@ -95,14 +99,18 @@ void ensureLogFolder(CTraceRegistry& reg) {
 std::string cutMessage(std::string message) {
     if (g_encoding == TraceEncoding::Utf16LE) {
         std::u16string units = platform::utf8ToUtf16(message);
-        if (units.size() <= kMaxMessageChars) return message;
+        if (units.size() <= kMaxMessageChars)
+            return message;
         size_t keep = kMaxMessageChars;
-        if (units[keep - 1] >= 0xD800 && units[keep - 1] <= 0xDBFF) --keep;
+        if (units[keep - 1] >= 0xD800 && units[keep - 1] <= 0xDBFF)
+            --keep;
         return platform::utf16ToUtf8(std::u16string_view(units).substr(0, keep));
     }
-    if (message.size() <= kMaxMessageChars) return message;
+    if (message.size() <= kMaxMessageChars)
+        return message;
     size_t keep = kMaxMessageChars;
-    while (keep > 0 && (static_cast<unsigned char>(message[keep]) & 0xC0) == 0x80) --keep;
+    while (keep > 0 && (static_cast<unsigned char>(message[keep]) & 0xC0) == 0x80)
+        --keep;
     message.resize(keep);
     return message;
 }
@@ -112,14 +120,16 @@ std::string formatMessage(const char* format, va_list args) {
     va_copy(copy, args);
     int needed = std::vsnprintf(nullptr, 0, format, copy);
     va_end(copy);
-    if (needed <= 0) return {};
+    if (needed <= 0)
+        return {};
     std::vector<char> buffer(static_cast<size_t>(needed) + 1);
     std::vsnprintf(buffer.data(), buffer.size(), format, args);
     return cutMessage(std::string(buffer.data(), static_cast<size_t>(needed)));
 }
 
 std::string encodeLine(const std::string& line) {
-    if (g_encoding == TraceEncoding::Ansi) return platform::utf8ToAnsi(line);
+    if (g_encoding == TraceEncoding::Ansi)
+        return platform::utf8ToAnsi(line);
     std::u16string units = platform::utf8ToUtf16(line);
     std::string bytes;
     bytes.reserve(units.size() * 2);
@@ -154,9 +164,11 @@ void writeToKey(int key, int messageLevel, bool error, const char* method, int l
     std::lock_guard<std::mutex> guard(g_lock);
     CTraceRegistry& reg = registry();
     auto found = reg.sinks.find(key);
-    if (found == reg.sinks.end()) return;
+    if (found == reg.sinks.end())
+        return;
     _TRACE_INFO_& sink = *found->second;
-    if (sink.level <= 0 || sink.level < messageLevel) return;
+    if (sink.level <= 0 || sink.level < messageLevel)
+        return;
     writeLine(reg, sink, error, method, line, format, args);
 }
 
@@ -175,7 +187,8 @@ void TraceSetLimits(const TraceLimits& limits) {
 void TraceOpen(int key, int level, const std::string& name) {
     std::lock_guard<std::mutex> guard(g_lock);
     CTraceRegistry& reg = registry();
-    if (reg.sinks.count(key)) return;
+    if (reg.sinks.count(key))
+        return;
     auto sink = std::make_unique<_TRACE_INFO_>();
     sink->level = level;
     sink->name = endsWithExe(name) ? name.substr(0, name.rfind('.')) : name;
@@ -184,9 +197,11 @@ void TraceOpen(int key, int level, const std::string& name) {
 
 void TraceClose(int key) {
     std::lock_guard<std::mutex> guard(g_lock);
-    if (!g_registry) return;
+    if (!g_registry)
+        return;
     g_registry->sinks.erase(key);
-    if (g_registry->sinks.empty()) g_registry.reset();
+    if (g_registry->sinks.empty())
+        g_registry.reset();
 }
 
 void TraceWrite(int key, int messageLevel, const char* method, int line, const char* format, ...) {
@@ -236,10 +251,13 @@ void TraceDump(int portKey, const void* bytes, size_t length) {
     std::lock_guard<std::mutex> guard(g_lock);
     CTraceRegistry& reg = registry();
     auto found = reg.sinks.find(portKey + kTraceDumpKeyOffset);
-    if (found == reg.sinks.end() || found->second->level < 1) return;
+    if (found == reg.sinks.end() || found->second->level < 1)
+        return;
     ensureLogFolder(reg);
     std::string path = sinkFilePath(reg, *found->second, FileKind::Binary);
     platform::appendToFile(path, bytes, length);
 }
 
-void TraceDumpClose(int portKey) { TraceClose(portKey + kTraceDumpKeyOffset); }
+void TraceDumpClose(int portKey) {
+    TraceClose(portKey + kTraceDumpKeyOffset);
+}

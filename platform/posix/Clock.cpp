@@ -40,12 +40,18 @@ std::atomic<Clock*> current{&theSystemClock};
 
 }  // namespace
 
-Clock& systemClock() { return theSystemClock; }
-Clock& clock() { return *current.load(std::memory_order_acquire); }
+Clock& systemClock() {
+    return theSystemClock;
+}
+Clock& clock() {
+    return *current.load(std::memory_order_acquire);
+}
 
 ScopedClock::ScopedClock(Clock& replacement)
     : previous_(current.exchange(&replacement, std::memory_order_acq_rel)) {}
 
-ScopedClock::~ScopedClock() { current.store(previous_, std::memory_order_release); }
+ScopedClock::~ScopedClock() {
+    current.store(previous_, std::memory_order_release);
+}
 
 }  // namespace platform

@@ -14,14 +14,16 @@ namespace platform {
 std::string executablePath() {
     char buffer[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) return {};
+    if (length <= 0)
+        return {};
     return std::string(buffer, static_cast<size_t>(length));
 }
 
 std::string programDirectory() {
     if (const char* home = std::getenv("VEMBRIX_HOME"); home && *home) {
         std::string directory = home;
-        while (directory.size() > 1 && directory.back() == kPathSeparator) directory.pop_back();
+        while (directory.size() > 1 && directory.back() == kPathSeparator)
+            directory.pop_back();
         return directory;
     }
     std::string path = executablePath();
@@ -43,21 +45,25 @@ std::string joinPath(std::string_view directory, std::string_view name) {
 
 bool canOpenForReading(const std::string& path) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info{};
+    if (fd < 0)
+        return false;
+    struct stat info {};
     bool regular = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
     close(fd);
     return regular;
 }
 
-bool createDirectory(const std::string& path) { return mkdir(path.c_str(), 0755) == 0; }
+bool createDirectory(const std::string& path) {
+    return mkdir(path.c_str(), 0755) == 0;
+}
 
 static bool writeAll(int fd, const void* data, size_t size) {
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
         ssize_t written = write(fd, bytes, size);
         if (written < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         bytes += written;
@@ -68,35 +74,42 @@ static bool writeAll(int fd, const void* data, size_t size) {
 
 bool appendToFile(const std::string& path, const void* data, size_t size) {
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     bool ok = writeAll(fd, data, size);
     return close(fd) == 0 && ok;
 }
 
 std::optional<uint64_t> fileSize(const std::string& path) {
-    struct stat info{};
-    if (stat(path.c_str(), &info) != 0) return std::nullopt;
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return std::nullopt;
     return static_cast<uint64_t>(info.st_size);
 }
 
 std::optional<int64_t> fileBirthTime(const std::string& path) {
-    struct statx info{};
-    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &info) != 0) return std::nullopt;
-    if (!(info.stx_mask & STATX_BTIME)) return std::nullopt;
+    struct statx info {};
+    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &info) != 0)
+        return std::nullopt;
+    if (!(info.stx_mask & STATX_BTIME))
+        return std::nullopt;
     return static_cast<int64_t>(info.stx_btime.tv_sec) * 1000 + info.stx_btime.tv_nsec / 1000000;
 }
 
 std::optional<std::string> readWholeFile(const std::string& path) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0)
+        return std::nullopt;
     std::string contents;
     char buffer[8192];
     for (;;) {
         ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EINTR)
+            continue;
         if (got <= 0) {
             close(fd);
-            if (got < 0) return std::nullopt;
+            if (got < 0)
+                return std::nullopt;
             return contents;
         }
         contents.append(buffer, static_cast<size_t>(got));
@@ -106,13 +119,15 @@ std::optional<std::string> readWholeFile(const std::string& path) {
 bool replaceFileContents(const std::string& path, std::string_view contents) {
     std::string temporary = path + ".XXXXXX";
     int fd = mkstemp(temporary.data());
-    if (fd < 0) return false;
-    struct stat old{};
+    if (fd < 0)
+        return false;
+    struct stat old {};
     mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    bool ok = fchmod(fd, mode) == 0 && writeAll(fd, contents.data(), contents.size()) &&
-              fsync(fd) == 0;
+    bool ok =
+        fchmod(fd, mode) == 0 && writeAll(fd, contents.data(), contents.size()) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
+    if (ok && rename(temporary.c_str(), path.c_str()) == 0)
+        return true;
     unlink(temporary.c_str());
     return false;
 }

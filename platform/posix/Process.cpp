@@ -28,8 +28,10 @@ std::string listenerInode(uint16_t port, const std::string& procRoot) {
               timeout >> inode))
             continue;
         size_t colon = local.find(':');
-        if (colon == std::string::npos || state != kListenState) continue;
-        if (std::strtoul(local.c_str() + colon + 1, nullptr, 16) == port) return inode;
+        if (colon == std::string::npos || state != kListenState)
+            continue;
+        if (std::strtoul(local.c_str() + colon + 1, nullptr, 16) == port)
+            return inode;
     }
     return {};
 }
@@ -42,10 +44,12 @@ std::string readLink(const std::string& path) {
 
 bool holdsSocket(const std::string& processDir, const std::string& socketLink) {
     DIR* fds = opendir((processDir + "/fd").c_str());
-    if (!fds) return false;
+    if (!fds)
+        return false;
     bool found = false;
     while (dirent* entry = readdir(fds)) {
-        if (entry->d_name[0] == '.') continue;
+        if (entry->d_name[0] == '.')
+            continue;
         if (readLink(processDir + "/fd/" + entry->d_name) == socketLink) {
             found = true;
             break;
@@ -60,14 +64,17 @@ bool holdsSocket(const std::string& processDir, const std::string& socketLink) {
 PortOwner findTcpListener(uint16_t port, const std::string& procRoot) {
     PortOwner owner;
     std::string inode = listenerInode(port, procRoot);
-    if (inode.empty()) return owner;
+    if (inode.empty())
+        return owner;
     owner.listening = true;
 
     const std::string socketLink = "socket:[" + inode + "]";
     DIR* processes = opendir(procRoot.c_str());
-    if (!processes) return owner;
+    if (!processes)
+        return owner;
     while (dirent* entry = readdir(processes)) {
-        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;
+        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])))
+            continue;
         std::string processDir = procRoot + "/" + entry->d_name;
         if (holdsSocket(processDir, socketLink)) {
             owner.executableName = fileNameOf(readLink(processDir + "/exe"));

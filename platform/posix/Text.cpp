@@ -34,7 +34,8 @@ int32_t decodeUtf8(std::string_view text, size_t& i) {
         }
         codePoint = (codePoint << 6) | (byte(i + k) & 0x3F);
     }
-    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+    if (codePoint < minimum || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
         ++i;
         return -1;
     }
@@ -99,8 +100,14 @@ std::string utf16ToUtf8(std::u16string_view text) {
 }
 
 // The ANSI code page of this platform is UTF-8.
-WideString ansiToWide(std::string_view text) { return utf8ToUtf16(text); }
-std::string wideToAnsi(WideStringView text) { return utf16ToUtf8(text); }
-std::string utf8ToAnsi(std::string_view text) { return utf16ToUtf8(utf8ToUtf16(text)); }
+WideString ansiToWide(std::string_view text) {
+    return utf8ToUtf16(text);
+}
+std::string wideToAnsi(WideStringView text) {
+    return utf16ToUtf8(text);
+}
+std::string utf8ToAnsi(std::string_view text) {
+    return utf16ToUtf8(utf8ToUtf16(text));
+}
 
 }  // namespace platform

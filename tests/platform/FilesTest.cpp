@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "TempHome.h"
+#include "platform/Files.h"
+
+namespace {
+
+TEST(FilesTest, ProgramDirectoryFollowsVembrixHome) {
+    TempHome home;
+    EXPECT_EQ(home.path(), platform::programDirectory());
+    setenv("VEMBRIX_HOME", (home.path() + "/").c_str(), 1);
+    EXPECT_EQ(home.path(), platform::programDirectory());
+    unsetenv("VEMBRIX_HOME");
+    std::string exe = platform::executablePath();
+    EXPECT_EQ(exe.substr(0, exe.rfind('/')), platform::programDirectory());
+    EXPECT_EQ("platform_tests", platform::fileNameOf(exe));
+}
+
+TEST(FilesTest, AppendKeepsWhatIsThere) {
+    TempHome home;
+    const std::string path = home.file("a.txt");
+    EXPECT_TRUE(platform::appendToFile(path, "one", 3));
+    EXPECT_TRUE(platform::appendToFile(path, "two", 3));
+    EXPECT_EQ("onetwo", *platform::readWholeFile(path));
+    EXPECT_EQ(6u, *platform::fileSize(path));
+    EXPECT_FALSE(platform::appendToFile(home.file("missing/a.txt"), "x", 1));
+}
+
+TEST(FilesTest, DirectoriesAreNotReadableFiles) {
+    TempHome home;
+    EXPECT_FALSE(platform::canOpenForReading(home.path()));
+    EXPECT_FALSE(platform::canOpenForReading(home.file("absent")));
+    home.writeFile("present", "");
+    EXPECT_TRUE(platform::canOpenForReading(home.file("present")));
+    EXPECT_TRUE(platform::createDirectory(home.file("Log")));
+    EXPECT_FALSE(platform::createDirectory(home.file("Log")));  // exists already
+}
+
+TEST(FilesTest, ReplaceKeepsPermissionsAndLeavesNoTemporaryFile) {
+    TempHome home;
+    const std::string path = home.file("vembrix.ini");
+    home.writeFile("vembrix.ini", "old");
+    ASSERT_EQ(0, chmod(path.c_str(), 0600));
+    ASSERT_TRUE(platform::replaceFileContents(path, "new\r\n"));
+    EXPECT_EQ("new\r\n", *platform::readWholeFile(path));
+    struct stat info {};
+    ASSERT_EQ(0, stat(path.c_str(), &info));
+    EXPECT_EQ(0600u, info.st_mode & 07777);
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(home.path()))
+        ++files;
+    EXPECT_EQ(1, files);
+}
+
+TEST(FilesTest, FailedReplaceCleansUpAndKeepsTheOld) {
+    TempHome home;
+    // A folder where the file should be: the temporary file cannot take its place.
+    std::filesystem::create_directories(home.file("vembrix.ini"));
+    home.writeFile("vembrix.ini/kept", "old");
+    EXPECT_FALSE(platform::replaceFileContents(home.file("vembrix.ini"), "new"));
+    EXPECT_EQ("old", home.readFile("vembrix.ini/kept"));
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(home.path()))
+        ++entries;
+    EXPECT_EQ(1, entries);  // no temporary file left behind
+}
+
+TEST(FilesTest, ReplaceIntoMissingFolderFails) {
+    TempHome home;
+    EXPECT_FALSE(platform::replaceFileContents(home.file("no/such/file"), "x"));
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include "platform/Text.h"
+
+namespace {
+
+TEST(TextTest, RoundTripsEveryPlane) {
+    const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x96\xA8";  // a é € 🖨
+    std::u16string units = platform::utf8ToUtf16(text);
+    EXPECT_EQ((std::u16string{u'a', u'\u00E9', u'\u20AC', 0xD83D, 0xDDA8}), units);
+    EXPECT_EQ(text, platform::utf16ToUtf8(units));
+}
+
+TEST(TextTest, InvalidBytesBecomeTheDefaultCharacter) {
+    EXPECT_EQ(u"a?b", platform::utf8ToUtf16("a\xFF"
+                                            "b"));
+    EXPECT_EQ(u"?", platform::utf8ToUtf16("\xC3"));            // cut sequence at the end
+    EXPECT_EQ(u"??", platform::utf8ToUtf16("\xC0\xAF"));       // overlong '/'
+    EXPECT_EQ(u"???", platform::utf8ToUtf16("\xED\xA0\x80"));  // encoded surrogate
+    EXPECT_EQ(u"??x", platform::utf8ToUtf16("\xE2\x82x"));     // each bad byte on its own
+}
+
+TEST(TextTest, UnpairedSurrogatesBecomeTheDefaultCharacter) {
+    EXPECT_EQ("?a", platform::utf16ToUtf8(std::u16string{0xD83D, u'a'}));
+    EXPECT_EQ("a?", platform::utf16ToUtf8(std::u16string{u'a', 0xDDA8}));
+}
+
+TEST(TextTest, AnsiIsUtf8WithInvalidBytesReplaced) {
+    EXPECT_EQ(u"COM3", platform::ansiToWide("COM3"));
+    EXPECT_EQ("caf\xC3\xA9", platform::wideToAnsi(u"caf\u00E9"));
+    EXPECT_EQ("a?", platform::utf8ToAnsi("a\x80"));
+}
+
+}  // namespace

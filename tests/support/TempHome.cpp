@@ -8,7 +8,8 @@
 
 TempHome::TempHome() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vembrix-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
     if (const char* previous = std::getenv("VEMBRIX_HOME")) {
         hadPreviousHome_ = true;

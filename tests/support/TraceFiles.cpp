@@ -38,13 +38,16 @@ static std::string decodeUtf16LE(const std::string& bytes) {
 std::vector<std::string> lines(const std::string& home, bool utf16) {
     std::vector<std::string> result;
     for (const auto& name : list(home)) {
-        if (name.size() < 4 || name.substr(name.size() - 4) != ".log") continue;
+        if (name.size() < 4 || name.substr(name.size() - 4) != ".log")
+            continue;
         std::string text = read(home, name);
-        if (utf16) text = decodeUtf16LE(text);
+        if (utf16)
+            text = decodeUtf16LE(text);
         size_t start = 0;
         for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
             result.push_back(text.substr(start, end - start));
-        if (start < text.size()) result.push_back(text.substr(start));
+        if (start < text.size())
+            result.push_back(text.substr(start));
     }
     return result;
 }
