@@ -44,8 +44,14 @@ public:
     int Available(int device) const;
     int TakeData(int device, void* destination, int count);
     void ClearData(int device);
-    // Status blocks that found no receiver (kept for inspection only).
+    // Status blocks that found no receiver. Nothing reads them, so each device keeps
+    // only the newest kMaxStatusQueueBytes; older blocks are dropped.
     int StatusAvailable(int device) const;
+
+    static constexpr int kMaxStatusQueueBytes = 1024;
+    // EnqueueStatus works through its input in pieces of this many bytes.
+    static constexpr int kStatusPieceBytes = 1024;
+    static constexpr int kStatusBlockBytes = 4;
 
 protected:
     bool IsValidDevice(int device) const { return device >= 0 && device < deviceCount_; }
@@ -54,10 +60,15 @@ protected:
     void EnqueueData(const char* data, int length, int device);
     void EnqueueStatus(const char* data, int length, int device);
 
+    // Writes the error "over deviceId" under `method` when the device is out of range.
+    bool CheckDevice(int device, const char* method, int line) const;
+
     std::mutex& queueMutex_;
 
 private:
-    int portId_ = 0;
+    void AppendStatusBlock(const unsigned char* block, int device);
+
+    std::atomic<int> portId_{0};
     const bool gatewayFraming_;
     const int deviceCount_;
     std::array<std::atomic<bool>, kMaxDevices> asbEnabled_{};
