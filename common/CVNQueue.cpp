@@ -27,7 +27,8 @@ void CCVNQueue::append(const void* data, size_t count) {
 }
 
 size_t CCVNQueue::take(void* destination, size_t count) {
-    if (length_ == 0)
+    // A take of nothing may come without a destination.
+    if (length_ == 0 || count == 0)
         return 0;
     if (count > length_) {
         size_t taken = length_;
