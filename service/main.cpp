@@ -1,7 +1,9 @@
 // The Vembrix service program.
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 
+#include "ConfigCommands.h"
 #include "ProgramFiles.h"
 
 namespace {
@@ -21,7 +23,11 @@ int printVersion() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) return printVersion();
-    std::fprintf(stderr, "usage: vembrix --version\n");
-    return 2;
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+        return printVersion();
+    if (configcommands::isConfigCommand(argc, argv)) {
+        return configcommands::run(argc, argv, std::cout, std::cerr);
+    }
+    std::fprintf(stderr, "usage: vembrix --version\n%s\n", configcommands::usage().c_str());
+    return configcommands::kExitUsage;
 }

@@ -1,0 +1,51 @@
+// The service's own settings, kept in the section "Vembrix" of "vembrix.ini".
+//
+// Several threads read the settings while the UI thread loads and saves them: the
+// record sits behind a lock and is handed out whole, by value.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+struct ServiceSettingsValues {
+    int restrictPublic = 1;
+    int listenPort = 8080;
+    int responseStatus = 0;
+    int checkDupReq = 1;  // a record not loaded yet checks; a file without the key does not
+    int showWindow = 1;
+    int deviceLog = 0;
+    int thruPassMode = 0;
+    std::string thruPassIP;
+    int thruPassPort = 8080;
+};
+
+class CServiceSettings {
+public:
+    static constexpr const char* kSection = "Vembrix";
+
+    CServiceSettings() = default;
+    virtual ~CServiceSettings() = default;
+    CServiceSettings(const CServiceSettings&) = delete;
+    CServiceSettings& operator=(const CServiceSettings&) = delete;
+
+    // The process-wide settings, created on first use; destroyInstance() frees them at
+    // shutdown, once no other thread uses them.
+    static CServiceSettings& instance();
+    static void destroyInstance();
+
+    void loadSettings();
+    // Keeps the four values and writes them to the file; false when the file could
+    // not be written (the record has them all the same).
+    bool saveSettings(int listenPort, int showWindow, int checkDupReq, int deviceLog);
+
+    ServiceSettingsValues values() const;
+    int restrictPublic() const;
+    int listenPort() const;
+    int checkDupReq() const;
+    int showWindow() const;
+    int deviceLog() const;
+
+private:
+    mutable std::mutex m_lock;
+    ServiceSettingsValues m_values;
+};
