@@ -1,0 +1,552 @@
+#include "PortNet.h"
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TraceLog.h"
+#include "platform/Clock.h"
+#include "platform/IcmpEcho.h"
+#include "platform/TcpStream.h"
+
+namespace {
+
+constexpr int kDetail = 2;
+constexpr int kMaxTcpPort = 65535;
+// Slices of the long socket waits on the read thread, so that a stop ends them soon.
+constexpr int kStopCheckSliceMs = 50;
+
+using SteadyClock = std::chrono::steady_clock;
+
+int elapsedMs(SteadyClock::time_point start) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start).count());
+}
+
+bool allDigits(const std::string& text) {
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// Decimal value of an all-digit text, or -1 when it exceeds `limit`.
+long boundedValue(const std::string& digits, long limit) {
+    long value = 0;
+    for (char c : digits) {
+        value = value * 10 + (c - '0');
+        if (value > limit)
+            return -1;
+    }
+    return value;
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (;;) {
+        size_t end = text.find(separator, start);
+        fields.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos)
+            return fields;
+        start = end + 1;
+    }
+}
+
+// Dotted decimal with exactly four parts of digits, each at most 255.
+bool parseIpv4(const std::string& text, uint32_t& address) {
+    std::vector<std::string> parts = split(text, '.');
+    if (parts.size() != 4)
+        return false;
+    uint32_t value = 0;
+    for (const std::string& part : parts) {
+        if (!allDigits(part))
+            return false;
+        long octet = boundedValue(part, 255);
+        if (octet < 0)
+            return false;
+        value = value << 8 | static_cast<uint32_t>(octet);
+    }
+    address = value;
+    return true;
+}
+
+uint32_t ticks() {
+    return platform::clock().tickCount();
+}
+
+}  // namespace
+
+#define NET_WRITE(method, ...) TraceWrite(portId, 1, "CPortNet::" method, __LINE__, __VA_ARGS__)
+#define NET_DETAIL(method, ...) \
+    TraceWrite(portId, kDetail, "CPortNet::" method, __LINE__, __VA_ARGS__)
+#define NET_ERROR(method, ...) TraceError(portId, "CPortNet::" method, __LINE__, __VA_ARGS__)
+
+CPortNet::CPortNet()
+    : CPortInterface(kDefaultReadThreadInterval), echo_(platform::systemIcmpEcho()) {}
+
+CPortNet::~CPortNet() {
+    NET_WRITE("~CPortNet", "%s", "");
+    // The read thread uses this object's members; it must end before they go.
+    StopReadThread();
+}
+
+void CPortNet::SetCheckIcmpEcho(bool enabled) {
+    checkIcmpEcho_ = enabled;
+}
+
+void CPortNet::SetNetworkTimeout(int connectTimeout, int pingTimeout, int pingCount) {
+    connectTimeout_ = connectTimeout;
+    pingTimeout_ = pingTimeout;
+    pingCount_ = pingCount;
+}
+
+void CPortNet::SetIcmpEcho(std::shared_ptr<platform::IcmpEcho> echo) {
+    echo_ = echo ? std::move(echo) : platform::systemIcmpEcho();
+}
+
+bool CPortNet::CreateDeviceOption(int, const std::string& name) {
+    std::vector<std::string> fields = split(name, ':');
+    deviceName = fields[0];
+    tcpPort_ = kDefaultTcpPort;
+    bool valid = parseIpv4(deviceName, address_);
+    if (fields.size() > 1 && allDigits(fields[1])) {
+        // A port beyond the TCP range would be cut down to some other port.
+        long port = boundedValue(fields[1], kMaxTcpPort);
+        tcpPort_ = port < 0 ? 0 : static_cast<int>(port);
+    }
+    if (valid && tcpPort_ != 0)
+        return true;
+    NET_ERROR("CreateDeviceOption", "Invalid port name : %s", name.c_str());
+    return false;
+}
+
+bool CPortNet::OpenPort() {
+    if (!CPortInterface::OpenPort())
+        return false;
+    // Sockets need no start-up call here.
+    bool connected = ConnectSocket(false);
+    if (connected) {
+        Pause(timings_.openCloseCheckMs, false);
+        if (ReceiveFINPacket()) {
+            // Some printers drop the first connection right after accepting it.
+            takeSocket();
+            Pause(timings_.secondCallDelayMs, false);
+            NET_WRITE("OpenPort", "second call");
+            connected = ConnectSocket(false);
+        }
+    }
+    if (!connected) {
+        NET_ERROR("OpenPort", "-fail to connected. retry(%d)", 1);
+        return false;
+    }
+    m_bOpen = true;
+    reachable_ = true;
+    reconnectPending_ = false;
+    pinged_ = false;
+    probed_ = false;
+    powerStatus = kPowerOnLine;
+    reportedStatus_ = kPowerOnLine;
+    NET_WRITE("OpenPort", "-Success");
+    StartAfterOpen();
+    return true;
+}
+
+bool CPortNet::ConnectSocket(bool interruptible) {
+    NET_WRITE("ConnectSocket", "%s", "");
+    std::shared_ptr<platform::TcpStream> made = platform::TcpStream::create();
+    if (!made) {
+        NET_ERROR("ConnectSocket", "-SOCKET_ERROR=%d", platform::socketLastError());
+        return false;
+    }
+    SetSOLinger(*made);
+    if (!SetNonBlockingSocket(*made) || !SetKeepAlive(*made, kKeepAliveMs))
+        return false;
+    if (sendBufferSize_ > 0)
+        made->setSendBufferSize(sendBufferSize_);
+    if (!made->connect(address_, tcpPort_)) {
+        NET_ERROR("ConnectSocket", "-(blocking mode=%d) : WSAGetLastError=%d", 0,
+                  platform::socketLastError());
+        return false;
+    }
+    if (Pause(timings_.connectSettleMs, interruptible))
+        return false;
+    if (!AddFDCloseEventSelect(*made) || !CheckWriteFD(*made, interruptible))
+        return false;
+    setSocket(std::move(made));
+    return true;
+}
+
+bool CPortNet::SetSOLinger(platform::TcpStream& socket) {
+    // A close resets the connection at once instead of lingering over unsent data.
+    if (socket.setLinger(true, 0))
+        return true;
+    NET_WRITE("SetSOLinger", "setsockopt(SO_LINGER) failed with error code %d",
+              platform::socketLastError());
+    return false;
+}
+
+bool CPortNet::SetNonBlockingSocket(platform::TcpStream& socket) {
+    if (socket.setNonBlocking())
+        return true;
+    NET_WRITE("SetNonBlockingSocket", "ioctlsocket FIONBIO mode 1 error=%d",
+              platform::socketLastError());
+    return false;
+}
+
+bool CPortNet::SetKeepAlive(platform::TcpStream& socket, int intervalMs) {
+    if (socket.setKeepAlive(intervalMs, intervalMs))
+        return true;
+    NET_WRITE("SetKeepAlive", "WSAIotcl(SIO_KEEPALIVE_VALS) failed with error code %d",
+              platform::socketLastError());
+    return false;
+}
+
+bool CPortNet::AddFDCloseEventSelect(platform::TcpStream&) {
+    // The close check polls the socket itself; there is no event to arm.
+    return true;
+}
+
+bool CPortNet::CheckWriteFD(platform::TcpStream& socket, bool interruptible) {
+    int timeout = connectTimeout_;
+    SteadyClock::time_point start = SteadyClock::now();
+    platform::WaitResult result = platform::WaitResult::TimedOut;
+    for (;;) {
+        int left = std::max(0, timeout - elapsedMs(start));
+        int slice = interruptible ? std::min(left, kStopCheckSliceMs) : left;
+        result = socket.waitWritable(slice);
+        if (result != platform::WaitResult::TimedOut || left <= slice ||
+            (interruptible && StopRequested()))
+            break;
+    }
+    if (result == platform::WaitResult::Failed) {
+        NET_WRITE("CheckWriteFD", "select error:GLE[%d]", platform::socketLastError());
+        return false;
+    }
+    // A refused connect also wakes the writable wait; only a clean one counts.
+    if (result != platform::WaitResult::Ready || socket.pendingError() != 0) {
+        NET_WRITE("CheckWriteFD", "FD_ISSET return fail");
+        return false;
+    }
+    return true;
+}
+
+bool CPortNet::ReceiveFINPacket() {
+    std::shared_ptr<platform::TcpStream> current = socket();
+    if (!current)
+        return true;
+    platform::PeerState state = current->peerState();
+    if (state == platform::PeerState::Failed) {
+        NET_WRITE("ReceiveFINPacket", "WSAEnumNetworkEvents error=%d", platform::socketLastError());
+        return true;
+    }
+    if (state == platform::PeerState::Open)
+        return false;
+    int error = platform::socketLastError();
+    if (error == 0)
+        error = current->pendingError();
+    NET_ERROR("ReceiveFINPacket", "Check to receive FIN packet=%d", error);
+    return true;
+}
+
+bool CPortNet::CheckIcmpEcho() {
+    std::shared_ptr<platform::IcmpEcho> echo = echo_;
+    int timeout = pingTimeout_;
+    platform::EchoReply reply = echo->echo(address_, timeout);
+    switch (reply.outcome) {
+        case platform::EchoReply::Outcome::NoHandle:
+            NET_WRITE("CheckIcmpEcho", "IcmpCreateFile failed with error (%d)", reply.error);
+            return false;
+        case platform::EchoReply::Outcome::NoBuffer:
+            NET_WRITE("CheckIcmpEcho", "Unable to allocate memory");
+            return false;
+        case platform::EchoReply::Outcome::Failed:
+            NET_WRITE("CheckIcmpEcho", "failed with error (%d)", reply.error);
+            return false;
+        case platform::EchoReply::Outcome::Reply:
+            break;
+    }
+    if (reply.roundTripMs > timeout)
+        NET_WRITE("CheckIcmpEcho", "Status = %d, RoundTrip = %d", reply.status, reply.roundTripMs);
+    return true;
+}
+
+bool CPortNet::WriteNullByte() {
+    if (!useWriteNullByte)
+        return true;
+    std::shared_ptr<platform::TcpStream> current = socket();
+    static const char kNull = 0;
+    int sent = current ? current->send(&kNull, 1) : -1;
+    int error = current ? platform::socketLastError() : platform::kSocketNotSocket;
+    if (sent < 0 && error != platform::kSocketWouldBlock) {
+        NET_ERROR("WriteNullByte", "NULL Write Fail. power status off-line. GLE=%d", error);
+        m_bOpen = false;
+        Pause(timings_.probeFailSleepMs, false);
+        MarkOffLine();
+        ReportPowerStatus();
+        return false;
+    }
+    // A full send buffer means a busy printer, not a lost one.
+    if (sent != 1) {
+        NET_WRITE("WriteNullByte", "NULL byte writing is fail");
+        return false;
+    }
+    return true;
+}
+
+int CPortNet::ReadPort(char* buffer, int length) {
+    if (StopRequested())
+        return 0;
+    // A failed send only marks the state; its receivers hear of it here.
+    ReportPowerStatus();
+
+    if (checkIcmpEcho_) {
+        int attempts = 0;
+        while (!StopRequested()) {
+            uint32_t now = ticks();
+            if (pinged_ && now - lastPing_ < static_cast<uint32_t>(timings_.pingIntervalMs))
+                break;
+            bool answered = CheckIcmpEcho();
+            reachable_ = answered;
+            ++attempts;
+            // After an answer the next pass would stop at the interval anyway.
+            if (answered) {
+                pinged_ = true;
+                lastPing_ = ticks();
+                break;
+            }
+            if (attempts >= pingCount_)
+                break;
+        }
+    }
+
+    if (!reachable_) {
+        if (powerStatus == kPowerOnLine) {
+            NET_WRITE("ReadPort", "power status off-line");
+            if (std::shared_ptr<platform::TcpStream> current = socket())
+                SetKeepAlive(*current, kKeepAliveOffLineMs);
+        }
+        MarkOffLine();
+        ReportPowerStatus();
+        return 0;
+    }
+
+    if (reconnectPending_) {
+        if (m_bOpen) {
+            m_bOpen = false;
+            takeSocket();
+            NET_WRITE("ReadPort", "Socket is close and sleep");
+            if (Pause(timings_.reopenCloseWaitMs, true))
+                return 0;
+        }
+        // Whatever a failed probe left behind goes before the new connection.
+        takeSocket();
+        m_bOpen = ConnectSocket(true);
+        if (!m_bOpen) {
+            Pause(timings_.reconnectRetryMs, true);
+            return 0;
+        }
+        if (Pause(timings_.reopenSettleMs, true))
+            return 0;
+        if (ReceiveFINPacket())
+            return 0;
+        powerStatus = kPowerOnLine;
+        reconnectPending_ = false;
+        if (!checkIcmpEcho_)
+            reachable_ = true;
+        NET_WRITE("ReadPort", "Socket reopen success. power status on-line");
+        ReportPowerStatus();
+    }
+
+    if (ReceiveFINPacket()) {
+        MarkOffLine();
+        ReportPowerStatus();
+        return 0;
+    }
+
+    if (!m_bOpen || !reachable_ || StopRequested())
+        return 0;
+
+    std::shared_ptr<platform::TcpStream> current = socket();
+    if (!current)
+        return 0;
+    std::this_thread::yield();
+    int timeout = connectTimeout_;
+    SteadyClock::time_point start = SteadyClock::now();
+    platform::WaitResult result = platform::WaitResult::TimedOut;
+    for (;;) {
+        int left = std::max(0, timeout - elapsedMs(start));
+        int slice = std::min(left, kStopCheckSliceMs);
+        result = current->waitReadable(slice);
+        if (result != platform::WaitResult::TimedOut || left <= slice || StopRequested())
+            break;
+    }
+    if (result == platform::WaitResult::Failed) {
+        // Nothing more can be read from this socket; let the reconnect replace it.
+        m_bOpen = false;
+        MarkOffLine();
+        ReportPowerStatus();
+        return 0;
+    }
+    if (result == platform::WaitResult::Ready) {
+        int got = current->receive(buffer, std::min(length, kReceiveBlockSize));
+        if (got < 0) {
+            int error = platform::socketLastError();
+            NET_WRITE("ReadPort", "WSAGLE[%d]", error);
+            if (error == platform::kSocketNotSocket) {
+                NET_ERROR("ReadPort", "fail");
+            } else {
+                NET_ERROR("ReadPort", "power status off-line. recv SOCKET_ERROR");
+                MarkOffLine();
+                ReportPowerStatus();
+            }
+            return 0;
+        }
+        if (got > 0)
+            return got;
+        // The peer closed; the close check of the next pass takes it from here.
+        return 0;
+    }
+
+    if (StopRequested() || writing)
+        return 0;
+    uint32_t now = ticks();
+    if (!probed_ || now - lastProbe_ >= static_cast<uint32_t>(timings_.probeIntervalMs)) {
+        probed_ = true;
+        lastProbe_ = now;
+        WriteNullByte();
+    }
+    return 0;
+}
+
+int CPortNet::WritePort(const void* data, int length, int afterSleep) {
+    std::shared_ptr<platform::TcpStream> current = socket();
+    if (!m_bOpen || data == nullptr || length <= 0 || !current) {
+        NET_ERROR("WritePort", "-fail to invalid parameters");
+        return 0;
+    }
+    int result = SendAll(*current, static_cast<const char*>(data), length);
+    if (result > 0) {
+        TraceDump(portId, data, static_cast<size_t>(result));
+        if (afterSleep > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(afterSleep));
+        else if (afterSleep == 0 && sleepAfterWriting > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(sleepAfterWriting.load()));
+    }
+    if (result == length)
+        NET_DETAIL("WritePort", "-Success write %d bytes", result);
+    else
+        NET_ERROR("WritePort", "- Fail (%d/%d)", result, length);
+    return result;
+}
+
+// Sends everything, waiting for room while the socket would block, up to the send wait.
+// A socket that takes only part of the data gets the rest on the next passes rather than
+// handing a short count back to the caller. The result is what went out.
+int CPortNet::SendAll(platform::TcpStream& socket, const char* data, int length) {
+    int sent = socket.send(data, length);
+    if (sent < 0 && platform::socketLastError() != platform::kSocketWouldBlock) {
+        NET_ERROR("WritePort", "-Fail(%d/%d), WSAGLE=%d and connect status off-line", -1, length,
+                  platform::socketLastError());
+        MarkOffLine();
+        return 0;
+    }
+    int total = sent > 0 ? sent : 0;
+    if (total == length)
+        return total;
+
+    SteadyClock::time_point start = SteadyClock::now();
+    while (elapsedMs(start) < timings_.sendWaitMs) {
+        if (!m_bOpen) {
+            NET_WRITE("WritePort", "m_bOpen is false");
+            return total;
+        }
+        int step =
+            std::min(timings_.sendWaitStepMs, std::max(1, timings_.sendWaitMs - elapsedMs(start)));
+        platform::WaitResult wait = socket.waitWritable(step);
+        if (wait == platform::WaitResult::TimedOut)
+            continue;
+        if (wait == platform::WaitResult::Failed) {
+            NET_WRITE("WritePort", "raise %d in WaitForSingleObject", platform::socketLastError());
+            return total;
+        }
+        int more = socket.send(data + total, length - total);
+        if (more < 0) {
+            if (platform::socketLastError() == platform::kSocketWouldBlock)
+                continue;
+            NET_WRITE("WritePort", "second send error : %d", platform::socketLastError());
+            return total;
+        }
+        total += more;
+        if (total == length)
+            return total;
+    }
+    NET_WRITE("WritePort", "waitfor timeout");
+    return total;
+}
+
+void CPortNet::ClosePort() {
+    NET_WRITE("ClosePort", "%s", "");
+    // Keeps the read thread from taking the shut socket for a lost printer.
+    m_bTerminateThread = true;
+    m_bOpen = false;
+    reachable_ = false;
+    reconnectPending_ = false;
+    NET_WRITE("ClosePort", "call shutdown.");
+    std::shared_ptr<platform::TcpStream> closing = takeSocket();
+    bool shut = closing && closing->shutdownBoth();
+    int error = closing ? platform::socketLastError() : platform::kSocketNotSocket;
+    NET_WRITE("ClosePort", "call closesocket.");
+    closing.reset();
+    if (!shut)
+        NET_ERROR("ClosePort", "error closesocket WSAGetLastError=%d", error);
+    NET_WRITE("ClosePort", "-Success");
+    CPortInterface::ClosePort();
+    // A reconnect that was under way when the close came may have left a socket.
+    takeSocket();
+}
+
+void CPortNet::MarkOffLine() {
+    powerStatus = kPowerOffLine;
+    reconnectPending_ = true;
+}
+
+void CPortNet::ReportPowerStatus() {
+    int status = powerStatus;
+    if (status != kPowerOnLine && status != kPowerOffLine)
+        return;
+    if (reportedStatus_.exchange(status) != status)
+        FirePowerStatus(status == kPowerOnLine);
+}
+
+bool CPortNet::Pause(int ms, bool interruptible) {
+    if (ms <= 0)
+        return interruptible && StopRequested();
+    if (interruptible)
+        return InterruptibleWait(ms);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return false;
+}
+
+std::shared_ptr<platform::TcpStream> CPortNet::socket() const {
+    std::lock_guard<std::mutex> guard(socketMutex_);
+    return socket_;
+}
+
+void CPortNet::setSocket(std::shared_ptr<platform::TcpStream> socket) {
+    std::shared_ptr<platform::TcpStream> old;
+    {
+        std::lock_guard<std::mutex> guard(socketMutex_);
+        old = std::move(socket_);
+        socket_ = std::move(socket);
+    }
+}
+
+std::shared_ptr<platform::TcpStream> CPortNet::takeSocket() {
+    std::lock_guard<std::mutex> guard(socketMutex_);
+    return std::move(socket_);
+}

@@ -1,12 +1,61 @@
 // A printer reached over TCP (port types 1 and 2).
+//
+// The read thread watches the link (echo before reading, the peer's close, a one-byte
+// probe while idle) and closes and reconnects the socket by itself when the printer
+// goes away and comes back; the host's thread writes. The socket is shared between
+// them and released when the last of the two lets go of it, so a reconnect never
+// pulls a descriptor out from under a write in progress.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
 #include "PortInterface.h"
+
+namespace platform {
+class IcmpEcho;
+class TcpStream;
+}  // namespace platform
+
+// Pauses of the connect and reconnect sequences. Tests shorten them.
+struct NetPortTimings {
+    static constexpr int kOpenCloseCheckMs = 200;    // after the first connect of an open
+    static constexpr int kSecondCallDelayMs = 1000;  // before connecting once more
+    static constexpr int kConnectSettleMs = 100;     // between connect and the writable wait
+    static constexpr int kReopenCloseWaitMs = 2500;  // after closing a lost connection
+    static constexpr int kReconnectRetryMs = 1000;   // after a failed reconnect
+    static constexpr int kReopenSettleMs = 300;      // after a reconnect, before the close check
+    static constexpr int kProbeFailSleepMs = 50;     // after a failed probe byte
+    static constexpr int kSendWaitMs = 2000;         // longest wait of a blocked send
+    static constexpr int kSendWaitStepMs = 100;      // one wait for the socket to take more
+    static constexpr int kPingIntervalMs = 500;      // least time between two echo checks
+    static constexpr int kProbeIntervalMs = 500;     // least time between two probe bytes
+
+    int openCloseCheckMs = kOpenCloseCheckMs;
+    int secondCallDelayMs = kSecondCallDelayMs;
+    int connectSettleMs = kConnectSettleMs;
+    int reopenCloseWaitMs = kReopenCloseWaitMs;
+    int reconnectRetryMs = kReconnectRetryMs;
+    int reopenSettleMs = kReopenSettleMs;
+    int probeFailSleepMs = kProbeFailSleepMs;
+    int sendWaitMs = kSendWaitMs;
+    int sendWaitStepMs = kSendWaitStepMs;
+    int pingIntervalMs = kPingIntervalMs;
+    int probeIntervalMs = kProbeIntervalMs;
+};
 
 class CPortNet : public CPortInterface {
 public:
     static constexpr int kDefaultReadThreadInterval = 100;
     static constexpr int kDefaultTcpPort = 9100;
+    static constexpr int kDefaultPingCount = 3;
+    static constexpr int kDefaultPingTimeoutMs = 800;
+    static constexpr int kDefaultConnectTimeoutMs = 2000;
+    static constexpr int kKeepAliveMs = 1000;
+    static constexpr int kKeepAliveOffLineMs = 3000;
+    static constexpr int kReceiveBlockSize = 1024;
 
     CPortNet();
     ~CPortNet() override;
@@ -20,7 +69,57 @@ public:
     int WritePort(const void* data, int length, int afterSleep) override;
 
     int tcpPort() const { return tcpPort_; }
+    uint32_t address() const { return address_; }
+
+    // Both are set while the port is closed.
+    void SetTimings(const NetPortTimings& timings) { timings_ = timings; }
+    void SetIcmpEcho(std::shared_ptr<platform::IcmpEcho> echo);
+    // Asks for a small send buffer on the next connects (0 keeps the system's).
+    void SetSendBufferSize(int bytes) { sendBufferSize_ = bytes; }
 
 private:
+    bool ConnectSocket(bool interruptible);
+    bool SetNonBlockingSocket(platform::TcpStream& socket);
+    bool SetSOLinger(platform::TcpStream& socket);
+    bool SetKeepAlive(platform::TcpStream& socket, int intervalMs);
+    bool AddFDCloseEventSelect(platform::TcpStream& socket);
+    bool CheckWriteFD(platform::TcpStream& socket, bool interruptible);
+    bool ReceiveFINPacket();
+    bool WriteNullByte();
+    bool CheckIcmpEcho();
+
+    int SendAll(platform::TcpStream& socket, const char* data, int length);
+    // The move to off-line: power status 2003 and a reconnect due. The receivers hear
+    // of it from the read thread, once per change.
+    void MarkOffLine();
+    // Tells the receivers of a power status they have not heard yet.
+    void ReportPowerStatus();
+    bool Pause(int ms, bool interruptible);
+    bool StopRequested() const { return m_bTerminateThread; }
+
+    std::shared_ptr<platform::TcpStream> socket() const;
+    void setSocket(std::shared_ptr<platform::TcpStream> socket);
+    std::shared_ptr<platform::TcpStream> takeSocket();
+
+    mutable std::mutex socketMutex_;
+    std::shared_ptr<platform::TcpStream> socket_;
     int tcpPort_ = kDefaultTcpPort;
+    uint32_t address_ = 0;
+    std::atomic<bool> reachable_{false};
+    std::atomic<bool> reconnectPending_{false};
+    std::atomic<bool> checkIcmpEcho_{true};
+    std::atomic<int> pingCount_{kDefaultPingCount};
+    std::atomic<int> pingTimeout_{kDefaultPingTimeoutMs};
+    std::atomic<int> connectTimeout_{kDefaultConnectTimeoutMs};
+    // Read thread only.
+    bool pinged_ = false;
+    uint32_t lastPing_ = 0;
+    bool probed_ = false;
+    uint32_t lastProbe_ = 0;
+    // The power status the receivers last heard of.
+    std::atomic<int> reportedStatus_{kPowerNeverOpened};
+
+    NetPortTimings timings_;
+    std::shared_ptr<platform::IcmpEcho> echo_;
+    int sendBufferSize_ = 0;
 };

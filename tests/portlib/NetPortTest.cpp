@@ -1,0 +1,402 @@
+// The network port against a scripted printer on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "PortNet.h"
+#include "ScriptedPeer.h"
+#include "TempHome.h"
+#include "TraceFiles.h"
+#include "TraceLog.h"
+#include "platform/Clock.h"
+#include "platform/IcmpEcho.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto kEventWait = 10s;
+
+// The receivers are plain function pointers, so what they hear goes to globals.
+struct Heard {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<int> power;
+    std::string data;
+
+    void reset() {
+        std::lock_guard<std::mutex> guard(mutex);
+        power.clear();
+        data.clear();
+    }
+    std::vector<int> powerEvents() {
+        std::lock_guard<std::mutex> guard(mutex);
+        return power;
+    }
+    bool waitForPower(size_t count) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, kEventWait, [&] { return power.size() >= count; });
+    }
+    bool waitForData(const std::string& text) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, kEventWait,
+                                [&] { return data.find(text) != std::string::npos; });
+    }
+};
+Heard heard;
+
+void onPower(int onLine) {
+    {
+        std::lock_guard<std::mutex> guard(heard.mutex);
+        heard.power.push_back(onLine);
+    }
+    heard.changed.notify_all();
+}
+
+void onData(const char* bytes, int length) {
+    {
+        std::lock_guard<std::mutex> guard(heard.mutex);
+        heard.data.append(bytes, static_cast<size_t>(length));
+    }
+    heard.changed.notify_all();
+}
+
+// A printer that answers pings or not, on cue.
+class FakeEcho : public platform::IcmpEcho {
+public:
+    platform::EchoReply echo(uint32_t, int) override {
+        ++calls;
+        platform::EchoReply reply;
+        if (answers)
+            reply.outcome = platform::EchoReply::Outcome::Reply;
+        else
+            reply.error = 11010;
+        return reply;
+    }
+    std::atomic<bool> answers{true};
+    std::atomic<int> calls{0};
+};
+
+class ManualClock : public platform::Clock {
+public:
+    uint32_t tickCount() const override { return ticks; }
+    int64_t epochMillis() const override { return platform::systemClock().epochMillis(); }
+    platform::LocalTime toLocal(int64_t ms) const override {
+        return platform::systemClock().toLocal(ms);
+    }
+    std::atomic<uint32_t> ticks{1000000};
+};
+
+NetPortTimings fastTimings() {
+    NetPortTimings t;
+    t.openCloseCheckMs = 20;
+    t.secondCallDelayMs = 30;
+    t.connectSettleMs = 5;
+    t.reopenCloseWaitMs = 30;
+    t.reconnectRetryMs = 30;
+    t.reopenSettleMs = 30;
+    t.probeFailSleepMs = 5;
+    t.sendWaitMs = 300;
+    t.sendWaitStepMs = 20;
+    return t;
+}
+
+int nextPortId = 500;
+
+class NetPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TraceSetEncoding(TraceEncoding::Utf16LE);
+        heard.reset();
+        port.portId = nextPortId++;
+        port.portType = 2;
+        TraceOpen(port.portId, 2, "Net");
+        ASSERT_TRUE(peer.start());
+        port.SetIcmpEcho(echo);
+        port.SetTimings(fastTimings());
+    }
+    void TearDown() override {
+        port.ClosePort();
+        TraceClose(port.portId);
+    }
+
+    void open() {
+        ASSERT_TRUE(port.CreateDeviceOption(2, peer.portName()));
+        ASSERT_TRUE(port.OpenPort());
+        auto parser = port.parser();
+        ASSERT_TRUE(parser);
+        parser->SetUseDevice(0, true);
+        parser->SetDataReceiver(0, onData);
+        parser->SetPowerStatusReceiver(0, onPower);
+    }
+    // Trace lines whose text (after the method and line number) is exactly `text`.
+    int linesSaying(const std::string& text) {
+        int count = 0;
+        for (const std::string& line : tracefiles::lines(home.path(), true)) {
+            std::string end = ") " + text;
+            if (line.size() >= end.size() &&
+                line.compare(line.size() - end.size(), end.size(), end) == 0)
+                ++count;
+        }
+        return count;
+    }
+    bool traced(const std::string& text) { return tracefiles::contains(home.path(), text, true); }
+    int readOnce() {
+        char buffer[1024];
+        return port.ReadPort(buffer, sizeof buffer);
+    }
+
+    TempHome home;
+    vprinter::ScriptedPeer peer;
+    std::shared_ptr<FakeEcho> echo = std::make_shared<FakeEcho>();
+    CPortNet port;
+};
+
+TEST_F(NetPortTest, PortNamesNeedFourDecimalPartsAndAUsablePort) {
+    for (const char* name : {"10.0.0.256:9100", "printer.local:9100", "10.0.0.5:0", "10.0.0:9100",
+                             "10.0.0.5.1", "10..0.5", "10.0.0.5:70000", ""}) {
+        EXPECT_FALSE(port.CreateDeviceOption(2, name)) << name;
+        EXPECT_TRUE(traced(std::string("Invalid port name : ") + name)) << name;
+    }
+
+    EXPECT_TRUE(port.CreateDeviceOption(2, "10.0.0.5"));
+    EXPECT_EQ(port.tcpPort(), 9100);
+    EXPECT_EQ(port.deviceName, "10.0.0.5");
+    EXPECT_TRUE(port.CreateDeviceOption(1, "10.0.0.5:abc"));
+    EXPECT_EQ(port.tcpPort(), 9100);
+    EXPECT_TRUE(port.CreateDeviceOption(2, "192.168.000.10:9101"));
+    EXPECT_EQ(port.tcpPort(), 9101);
+    EXPECT_EQ(port.address(), 0xC0A8000Au);
+}
+
+TEST_F(NetPortTest, WritesReachThePrinterAndRepliesReachTheDataReceiver) {
+    peer.addReply("ping", "pong");
+    open();
+    EXPECT_TRUE(port.IsConnected());
+    EXPECT_TRUE(traced("CPortNet::OpenPort"));
+
+    std::string job(10000, 'j');
+    job += "ping";
+    EXPECT_EQ(port.Write(job.data(), static_cast<int>(job.size()), 0),
+              static_cast<int>(job.size()));
+    ASSERT_TRUE(peer.waitForBytes(job.size(), kEventWait));
+    EXPECT_EQ(peer.received().substr(0, job.size()), job);
+    EXPECT_TRUE(heard.waitForData("pong"));
+    EXPECT_EQ(heard.powerEvents(), std::vector<int>{});
+}
+
+TEST_F(NetPortTest, LastBytesBeforeThePrinterClosesAreReadBeforeTheClose) {
+    port.useReadThread = false;
+    port.SetNetworkTimeout(30, 800, 3);
+    open();
+    ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+    ASSERT_TRUE(peer.sendToAll("bye"));
+    peer.dropConnections();
+
+    char buffer[1024] = {};
+    int got = 0;
+    for (int i = 0; i < 5 && got == 0; ++i)
+        got = port.ReadPort(buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(std::max(got, 0))), "bye");
+    EXPECT_EQ(heard.powerEvents(), std::vector<int>{});
+    EXPECT_EQ(readOnce(), 0);
+    EXPECT_EQ(heard.powerEvents(), std::vector<int>{0});
+}
+
+TEST_F(NetPortTest, PrinterThatGoesAwayIsReportedOffLineOnceAndOnLineWhenBack) {
+    open();
+    ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+    peer.refuse();
+    peer.dropConnections();
+    ASSERT_TRUE(heard.waitForPower(1));
+    EXPECT_FALSE(port.IsConnected());
+
+    ASSERT_TRUE(peer.comeBack());
+    ASSERT_TRUE(heard.waitForPower(2));
+    EXPECT_EQ(heard.powerEvents(), (std::vector<int>{0, 1}));
+    EXPECT_TRUE(port.IsConnected());
+    EXPECT_EQ(linesSaying("Socket reopen success. power status on-line"), 1);
+
+    EXPECT_EQ(port.Write("after", 5, 0), 5);
+    EXPECT_TRUE(peer.waitForBytes(5, kEventWait));
+}
+
+TEST_F(NetPortTest, ReconnectsThatAreDroppedAgainStayOffLineWithoutNewReports) {
+    open();
+    ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+    peer.closeNextAccepts(2);
+    peer.dropConnections();
+    ASSERT_TRUE(peer.waitForConnections(3, kEventWait));
+    ASSERT_TRUE(heard.waitForPower(2));
+    EXPECT_EQ(heard.powerEvents(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(peer.connections(), 4);
+    EXPECT_EQ(linesSaying("Socket reopen success. power status on-line"), 1);
+}
+
+TEST_F(NetPortTest, PrinterThatClosesRightAfterAcceptingIsCalledASecondTime) {
+    NetPortTimings timings = fastTimings();
+    timings.openCloseCheckMs = NetPortTimings::kOpenCloseCheckMs;
+    port.SetTimings(timings);
+    peer.closeNextAccepts(1);
+    open();
+    EXPECT_EQ(peer.connections(), 2);
+    EXPECT_EQ(linesSaying("second call"), 1);
+    EXPECT_EQ(port.Write("x", 1, 0), 1);
+    EXPECT_TRUE(peer.waitForBytes(1, kEventWait));
+}
+
+TEST_F(NetPortTest, ClosedPrinterFailsTheOpen) {
+    peer.refuse();
+    ASSERT_TRUE(port.CreateDeviceOption(2, peer.portName()));
+    EXPECT_FALSE(port.OpenPort());
+    EXPECT_TRUE(traced("-fail to connected. retry(1)"));
+    EXPECT_EQ(port.Write("x", 1, 0), 0);
+}
+
+TEST_F(NetPortTest, IdleReadProbesOnlyWhileTheHostIsNotWriting) {
+    NetPortTimings timings = fastTimings();
+    timings.probeIntervalMs = 0;
+    port.SetTimings(timings);
+    port.useReadThread = false;
+    port.SetNetworkTimeout(30, 800, 3);
+    open();
+
+    // TCP keeps the order: a probe sent by the idle read would arrive before the marker.
+    port.SetWrite(true);
+    EXPECT_EQ(readOnce(), 0);
+    ASSERT_EQ(port.WritePort("A", 1, 0), 1);
+    ASSERT_TRUE(peer.waitForBytes(1, kEventWait));
+
+    port.SetWrite(false);
+    EXPECT_EQ(readOnce(), 0);
+    ASSERT_EQ(port.WritePort("B", 1, 0), 1);
+    ASSERT_TRUE(peer.waitForBytes(3, kEventWait));
+    EXPECT_EQ(peer.received(), std::string("A\0B", 3));
+
+    port.useWriteNullByte = false;
+    EXPECT_EQ(readOnce(), 0);
+    ASSERT_EQ(port.WritePort("C", 1, 0), 1);
+    ASSERT_TRUE(peer.waitForBytes(4, kEventWait));
+    EXPECT_EQ(peer.received(), std::string("A\0BC", 4));
+}
+
+TEST_F(NetPortTest, SendThatStaysBlockedGivesUpWithoutLosingOrRepeatingBytes) {
+    peer.stop();
+    ASSERT_TRUE(peer.start(4096));
+    port.SetSendBufferSize(4096);
+    port.useReadThread = false;
+    open();
+    ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+    peer.stall(true);
+
+    std::string sent;
+    char chunk[4096];
+    int last = -1;
+    for (int i = 0; i < 20000 && last != 0; ++i) {
+        for (size_t k = 0; k < sizeof chunk; ++k)
+            chunk[k] = static_cast<char>((sent.size() + k) % 251);
+        last = port.WritePort(chunk, sizeof chunk, 0);
+        sent.append(chunk, static_cast<size_t>(std::max(last, 0)));
+    }
+    ASSERT_EQ(last, 0);
+    EXPECT_TRUE(traced("waitfor timeout"));
+    EXPECT_TRUE(port.IsConnected());
+
+    peer.stall(false);
+    ASSERT_TRUE(peer.waitForBytes(sent.size(), kEventWait));
+    EXPECT_EQ(peer.receivedCount(), sent.size());
+    EXPECT_TRUE(peer.received() == sent);
+}
+
+TEST_F(NetPortTest, SendToAResetConnectionMarksOffLineAndTheNextReadReportsIt) {
+    port.useReadThread = false;
+    port.SetNetworkTimeout(30, 800, 3);
+    open();
+    ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+    peer.dropConnections(true);
+
+    int result = 1;
+    for (int i = 0; i < 100 && result != 0; ++i)
+        result = port.WritePort("x", 1, 0);
+    ASSERT_EQ(result, 0);
+    EXPECT_TRUE(traced("and connect status off-line"));
+    EXPECT_FALSE(port.IsConnected());
+    EXPECT_EQ(heard.powerEvents(), std::vector<int>{});
+
+    // The failed send only marked the state; the read reports it, then reconnects.
+    for (int i = 0; i < 5 && heard.powerEvents().size() < 2; ++i)
+        readOnce();
+    EXPECT_EQ(heard.powerEvents(), (std::vector<int>{0, 1}));
+    EXPECT_TRUE(port.IsConnected());
+}
+
+TEST_F(NetPortTest, SwitchedOffPrinterIsReportedOnceAndReconnectedWhenItAnswers) {
+    port.useReadThread = false;
+    port.SetNetworkTimeout(30, 800, 3);
+    open();
+
+    echo->answers = false;
+    EXPECT_EQ(readOnce(), 0);
+    EXPECT_EQ(echo->calls, 3);
+    EXPECT_EQ(heard.powerEvents(), std::vector<int>{0});
+    EXPECT_EQ(readOnce(), 0);
+    EXPECT_EQ(echo->calls, 6);
+    EXPECT_EQ(heard.powerEvents(), std::vector<int>{0});
+    EXPECT_EQ(linesSaying("power status off-line"), 1);
+    EXPECT_EQ(peer.connections(), 1);
+
+    echo->answers = true;
+    EXPECT_EQ(readOnce(), 0);
+    EXPECT_EQ(heard.powerEvents(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(linesSaying("Socket is close and sleep"), 1);
+    EXPECT_EQ(linesSaying("Socket reopen success. power status on-line"), 1);
+    EXPECT_TRUE(peer.waitForConnections(2, kEventWait));
+    EXPECT_TRUE(port.IsConnected());
+}
+
+TEST_F(NetPortTest, EchoIsSentAtMostOncePerPingInterval) {
+    ManualClock manual;
+    platform::ScopedClock scoped(manual);
+    port.useReadThread = false;
+    port.useWriteNullByte = false;
+    port.SetNetworkTimeout(10, 800, 3);
+    open();
+
+    readOnce();
+    readOnce();
+    EXPECT_EQ(echo->calls, 1);
+    manual.ticks += NetPortTimings::kPingIntervalMs - 1;
+    readOnce();
+    EXPECT_EQ(echo->calls, 1);
+    manual.ticks += 1;
+    readOnce();
+    EXPECT_EQ(echo->calls, 2);
+
+    port.SetCheckIcmpEcho(false);
+    manual.ticks += 10000;
+    readOnce();
+    EXPECT_EQ(echo->calls, 2);
+}
+
+TEST_F(NetPortTest, RealEchoOfLoopbackKeepsThePortOnLine) {
+    platform::EchoReply reply = platform::systemIcmpEcho()->echo(0x7F000001, 1000);
+    if (reply.outcome == platform::EchoReply::Outcome::NoHandle)
+        GTEST_SKIP() << "no ICMP socket allowed here (error " << reply.error << ")";
+    ASSERT_EQ(reply.outcome, platform::EchoReply::Outcome::Reply);
+    EXPECT_EQ(reply.status, 0);
+
+    port.SetIcmpEcho(nullptr);
+    port.useReadThread = false;
+    port.SetNetworkTimeout(10, 800, 3);
+    open();
+    EXPECT_EQ(readOnce(), 0);
+    EXPECT_TRUE(port.IsConnected());
+    EXPECT_EQ(linesSaying("power status off-line"), 0);
+    EXPECT_EQ(heard.powerEvents(), std::vector<int>{});
+}
+
+}  // namespace

@@ -1,0 +1,344 @@
+#include "ScriptedPeer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+
+namespace vprinter {
+namespace {
+
+constexpr size_t kReadChunk = 64 * 1024;
+
+bool sendEverything(int fd, const std::string& bytes) {
+    size_t done = 0;
+    // Bounded: a peer that stops reading cannot hold this thread for long.
+    for (int attempt = 0; done < bytes.size() && attempt < 1000; ++attempt) {
+        ssize_t sent = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (sent > 0) {
+            done += static_cast<size_t>(sent);
+            continue;
+        }
+        if (sent < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        pollfd entry{fd, POLLOUT, 0};
+        ::poll(&entry, 1, 10);
+    }
+    return done == bytes.size();
+}
+
+}  // namespace
+
+ScriptedPeer::ScriptedPeer() = default;
+
+ScriptedPeer::~ScriptedPeer() {
+    stop();
+}
+
+bool ScriptedPeer::start(int receiveBufferSize) {
+    if (thread_.joinable())
+        return true;
+    receiveBufferSize_ = receiveBufferSize;
+    port_ = 0;
+    if (!listen())
+        return false;
+    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ < 0) {
+        closeListener();
+        return false;
+    }
+    stopping_ = false;
+    thread_ = std::thread(&ScriptedPeer::run, this);
+    return true;
+}
+
+void ScriptedPeer::stop() {
+    if (!thread_.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        stopping_ = true;
+    }
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
+    thread_.join();
+    while (!connections_.empty())
+        closeConnection(connections_.size() - 1, false);
+    closeListener();
+    ::close(wakeFd_);
+    wakeFd_ = -1;
+}
+
+std::string ScriptedPeer::portName() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
+
+void ScriptedPeer::addReply(const std::string& pattern, const std::string& reply) {
+    perform([this, pattern, reply] { replies_.push_back({pattern, reply}); });
+}
+
+void ScriptedPeer::closeNextAccepts(int count) {
+    perform([this, count] { closeNext_ = count; });
+}
+
+void ScriptedPeer::refuse() {
+    perform([this] { closeListener(); });
+}
+
+bool ScriptedPeer::comeBack() {
+    bool listening = false;
+    perform([this, &listening] { listening = listenFd_ >= 0 || listen(); });
+    return listening;
+}
+
+void ScriptedPeer::dropConnections(bool reset) {
+    perform([this, reset] {
+        while (!connections_.empty())
+            closeConnection(connections_.size() - 1, reset);
+    });
+}
+
+void ScriptedPeer::stall(bool stalled) {
+    perform([this, stalled] { stalled_ = stalled; });
+}
+
+bool ScriptedPeer::sendToAll(const std::string& bytes) {
+    bool ok = false;
+    perform([this, &bytes, &ok] {
+        ok = !connections_.empty();
+        for (Connection& connection : connections_)
+            ok = sendEverything(connection.fd, bytes) && ok;
+    });
+    return ok;
+}
+
+void ScriptedPeer::setRecording(bool recording) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    recording_ = recording;
+}
+
+std::string ScriptedPeer::received() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return received_;
+}
+
+size_t ScriptedPeer::receivedCount() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return receivedCount_;
+}
+
+void ScriptedPeer::clearReceived() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    received_.clear();
+    receivedCount_ = 0;
+}
+
+int ScriptedPeer::connections() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return accepted_;
+}
+
+int ScriptedPeer::openConnections() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return open_;
+}
+
+bool ScriptedPeer::waitForBytes(size_t count, Duration timeout) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return receivedCount_ >= count; });
+}
+
+bool ScriptedPeer::waitForConnections(int count, Duration timeout) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return accepted_ >= count; });
+}
+
+bool ScriptedPeer::waitForOpenConnections(int count, Duration timeout) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return open_ == count; });
+}
+
+void ScriptedPeer::perform(std::function<void()> command) {
+    if (!thread_.joinable()) {
+        command();
+        return;
+    }
+    unsigned long long ticket;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        commands_.push_back(std::move(command));
+        ticket = ++commandsQueued_;
+    }
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return commandsDone_ >= ticket || stopping_; });
+}
+
+bool ScriptedPeer::listen() {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (receiveBufferSize_ > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBufferSize_, sizeof receiveBufferSize_);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port_));
+    socklen_t size = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd, 8) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        ::close(fd);
+        return false;
+    }
+    port_ = ntohs(address.sin_port);
+    listenFd_ = fd;
+    return true;
+}
+
+void ScriptedPeer::closeListener() {
+    if (listenFd_ >= 0)
+        ::close(listenFd_);
+    listenFd_ = -1;
+}
+
+void ScriptedPeer::run() {
+    std::vector<pollfd> entries;
+    for (;;) {
+        std::deque<std::function<void()>> commands;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            if (stopping_)
+                break;
+            commands.swap(commands_);
+        }
+        for (auto& command : commands) {
+            command();
+            {
+                std::lock_guard<std::mutex> guard(mutex_);
+                ++commandsDone_;
+            }
+            changed_.notify_all();
+        }
+
+        entries.clear();
+        entries.push_back({wakeFd_, POLLIN, 0});
+        if (listenFd_ >= 0)
+            entries.push_back({listenFd_, POLLIN, 0});
+        size_t firstConnection = entries.size();
+        for (const Connection& connection : connections_)
+            entries.push_back({connection.fd, static_cast<short>(stalled_ ? 0 : POLLIN), 0});
+        // The time-out only bounds the wait; every change wakes it at once.
+        if (::poll(entries.data(), entries.size(), 1000) <= 0)
+            continue;
+
+        if (entries[0].revents & POLLIN) {
+            uint64_t count = 0;
+            [[maybe_unused]] ssize_t ignored = ::read(wakeFd_, &count, sizeof count);
+        }
+        if (listenFd_ >= 0 && firstConnection == 2 && (entries[1].revents & POLLIN))
+            acceptOne();
+        // Walk backwards: a closed connection leaves the list.
+        for (size_t i = std::min(connections_.size(), entries.size() - firstConnection); i-- > 0;) {
+            short events = entries[firstConnection + i].revents;
+            if (events & (POLLIN | POLLHUP | POLLERR))
+                readFrom(connections_[i]);
+            if (connections_[i].fd < 0)
+                closeConnection(i, false);
+        }
+    }
+    // Wake any caller still waiting for a command.
+    changed_.notify_all();
+}
+
+void ScriptedPeer::acceptOne() {
+    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0)
+        return;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ++accepted_;
+    }
+    if (closeNext_ > 0) {
+        --closeNext_;
+        ::close(fd);
+        notifyState();
+        return;
+    }
+    connections_.push_back({fd, {}});
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        open_ = static_cast<int>(connections_.size());
+    }
+    notifyState();
+}
+
+void ScriptedPeer::readFrom(Connection& connection) {
+    char buffer[kReadChunk];
+    ssize_t got = ::recv(connection.fd, buffer, sizeof buffer, 0);
+    if (got < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (got <= 0) {
+        ::close(connection.fd);
+        connection.fd = -1;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        receivedCount_ += static_cast<size_t>(got);
+        if (recording_)
+            received_.append(buffer, static_cast<size_t>(got));
+    }
+    notifyState();
+
+    if (replies_.empty())
+        return;
+    connection.window.append(buffer, static_cast<size_t>(got));
+    size_t longest = 0;
+    for (bool matched = true; matched;) {
+        matched = false;
+        for (const Reply& reply : replies_) {
+            longest = std::max(longest, reply.pattern.size());
+            size_t at = connection.window.find(reply.pattern);
+            if (reply.pattern.empty() || at == std::string::npos)
+                continue;
+            sendEverything(connection.fd, reply.bytes);
+            connection.window.erase(0, at + reply.pattern.size());
+            matched = true;
+        }
+    }
+    // Keep only what could still start a match.
+    if (longest > 0 && connection.window.size() >= longest)
+        connection.window.erase(0, connection.window.size() - (longest - 1));
+}
+
+void ScriptedPeer::closeConnection(size_t index, bool reset) {
+    Connection& connection = connections_[index];
+    if (connection.fd >= 0) {
+        if (reset) {
+            linger value{1, 0};
+            ::setsockopt(connection.fd, SOL_SOCKET, SO_LINGER, &value, sizeof value);
+        }
+        ::close(connection.fd);
+    }
+    connections_.erase(connections_.begin() + static_cast<std::ptrdiff_t>(index));
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        open_ = static_cast<int>(connections_.size());
+    }
+    notifyState();
+}
+
+void ScriptedPeer::notifyState() {
+    changed_.notify_all();
+}
+
+}  // namespace vprinter
