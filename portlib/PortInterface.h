@@ -97,6 +97,9 @@ protected:
     // start the read thread when enabled, and run the gateway detection.
     void StartAfterOpen();
     void StartReadThread();
+    bool HasReadThread() const { return readThread_.joinable(); }
+    // True when the read thread has ended within `ms`.
+    bool WaitForThreadEnd(int ms);
     void DetectGateway();
     void ReplaceParser(std::shared_ptr<CCVNParser> parser);
     // Hands received bytes to the current parser.
@@ -109,8 +112,6 @@ protected:
 private:
     void ReadThread();
     void RequestStop();
-    // True when the read thread has ended within `ms`.
-    bool WaitForThreadEnd(int ms);
     // Waits up to `ms`, ending early when new bytes reach the parser.
     void WaitForData(int ms);
 

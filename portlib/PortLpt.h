@@ -9,12 +9,29 @@ class CPortLpt : public CPortInterface {
 public:
     static constexpr int kDefaultReadThreadInterval = 300;
 
+    struct Timeouts {
+        int readInterval = 0;
+        int readMultiplier = 0;
+        int readConstant = 0;
+        int writeMultiplier = 0;
+        int writeConstant = 0;
+    };
+
     CPortLpt();
     ~CPortLpt() override;
 
     bool OpenPort() override;
     void ClosePort() override;
+    // "LPT<n>[:anything]", letter case ignored; the device name is the part before ":".
     bool CreateDeviceOption(int portType, const std::string& portName) override;
     int ReadPort(char* buffer, int length) override;
     int WritePort(const void* data, int length, int afterSleep) override;
+
+    // The node the device name stands for (through the DOS device map).
+    std::string devicePath() const;
+
+    Timeouts timeouts;
+    int lastStatus = kPowerNeverOpened;
+    // The old single-user system family, which this platform never is.
+    bool windows9x = false;
 };

@@ -1,0 +1,24 @@
+vembrix_add_test(NAME port_base_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/PortInterfaceTest.cpp ${CMAKE_CURRENT_LIST_DIR}/PortListMngTest.cpp
+  LIBS cvnport_core
+  LABELS threads)
+target_include_directories(port_base_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+
+vembrix_add_test(NAME port_class_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/PortClassesTest.cpp
+  LIBS cvnport_core)
+
+# The library as printer libraries load it.
+vembrix_add_test(NAME cvnport_api_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/CvnPortApiTest.cpp
+  LIBS vembrix_common vprinter_peer ${CMAKE_DL_LIBS}
+  LABELS threads)
+target_include_directories(cvnport_api_tests PRIVATE ${CMAKE_SOURCE_DIR}/portlib/include)
+target_compile_definitions(cvnport_api_tests PRIVATE CVNPORT_LIBRARY="$<TARGET_FILE:cvnport>")
+add_dependencies(cvnport_api_tests cvnport)
+
+# libcvnport.so exports the names of cvnport.h and nothing else.
+add_test(NAME cvnport_exports
+  COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIBRARY=$<TARGET_FILE:cvnport>
+          -DHEADER=${CMAKE_SOURCE_DIR}/portlib/include/cvnport.h
+          -P ${CMAKE_CURRENT_LIST_DIR}/CheckExports.cmake)
