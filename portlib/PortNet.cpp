@@ -92,7 +92,8 @@ CPortNet::CPortNet()
 CPortNet::~CPortNet() {
     NET_WRITE("~CPortNet", "%s", "");
     // The read thread uses this object's members; it must end before they go.
-    StopReadThread();
+    if (!threadEnded)
+        StopReadThread();
 }
 
 void CPortNet::SetCheckIcmpEcho(bool enabled) {
@@ -246,9 +247,8 @@ bool CPortNet::ReceiveFINPacket() {
     }
     if (state == platform::PeerState::Open)
         return false;
-    int error = platform::socketLastError();
-    if (error == 0)
-        error = current->pendingError();
+    // The error the connection ended with: 0 for a close, the reset's code otherwise.
+    int error = current->pendingError();
     NET_ERROR("ReceiveFINPacket", "Check to receive FIN packet=%d", error);
     return true;
 }
