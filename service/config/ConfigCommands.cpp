@@ -183,16 +183,23 @@ int addPrinter(Command& command, const std::string& name, const std::vector<std:
     } else {
         device.logicalName = name;
     }
+    const bool wasNetwork = listed && device.isNetworkPort();
     bool hasPrinterType = false;
     bool hasPortType = false;
+    bool hasBaudRate = false;
     for (const Pair& pair : pairs) {
         applyPrinterKey(command, device, pair);
         hasPrinterType = hasPrinterType || pair.key == "PrinterType";
         hasPortType = hasPortType || pair.key == "PortType";
+        hasBaudRate = hasBaudRate || pair.key == "BaudRate";
     }
     if (!listed && (!hasPrinterType || !hasPortType)) {
         throw command.fail(kExitUsage, "a new printer needs PrinterType and PortType");
     }
+    // Like the printer dialog, which offers TCP port 9100 when Network is chosen.
+    bool becameNetwork = device.isNetworkPort() && !wasNetwork;
+    if (becameNetwork && !hasBaudRate)
+        device.baudRate = kDefaultTcpPort;
     switch (list.addOrUpdateDevice(device)) {
         case DeviceSaveResult::Saved:
             return kExitOk;
