@@ -2,6 +2,7 @@
 // counting, the driver port calls around COM and LPT ports, and the trace channels.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "PortListMng.h"
 #include "TempHome.h"
 #include "TraceFiles.h"
+#include "TraceLog.h"
 
 namespace {
 
@@ -211,6 +213,69 @@ TEST_F(PortList, TraceMarkerOpensThePortChannel) {
         comFile = comFile || name.rfind("Com", 0) == 0;
     EXPECT_TRUE(comFile);
     mng.Remove(id, 0);
+}
+
+TEST_F(PortList, DataTraceChannelLivesFromFirstOpenToLastClose) {
+    home.writeFile("trace.bin", "");
+    int id = mng.Create(32, "COM3", 0);
+    auto dumps = [&] {
+        int files = 0;
+        for (const std::string& name : tracefiles::list(home.path()))
+            if (name.rfind("ComPRN", 0) == 0)
+                files += 1;
+        return files;
+    };
+    TraceDump(id, "before", 6);
+    EXPECT_EQ(dumps(), 0);
+    ASSERT_EQ(mng.OpenPort(id, 0), 1);
+    TraceDump(id, "during", 6);
+    EXPECT_EQ(dumps(), 1);
+    ASSERT_EQ(mng.ClosePort(id, 0), 0);
+    for (const std::string& name : tracefiles::list(home.path()))
+        std::filesystem::remove(home.path() + "/Log/" + name);
+    TraceDump(id, "after", 5);
+    EXPECT_EQ(dumps(), 0);
+}
+
+std::string g_received;
+void receive(const char* data, int length) {
+    g_received.append(data, length);
+}
+
+TEST_F(PortList, DataReceiverNeedsAnOpenPortWithAReadThread) {
+    int id = mng.Create(32, "COM3", 0);
+    EXPECT_FALSE(mng.SetDataReceiver(id, 0, receive));  // closed: no parser to keep it
+    ASSERT_EQ(mng.OpenPort(id, 0), 1);
+    EXPECT_FALSE(mng.SetDataReceiver(id, 0, receive));  // no read thread
+    mng.ClosePort(id, 0);
+
+    mng.SetUseReadThread(id, true);
+    ASSERT_EQ(mng.OpenPort(id, 0), 1);
+    EXPECT_TRUE(mng.SetDataReceiver(id, 5, receive));  // over the count: refused quietly
+    ASSERT_TRUE(mng.SetDataReceiver(id, 0, receive));
+    g_received.clear();
+    last().inject("hello");
+    EXPECT_EQ(g_received, "hello");
+    EXPECT_EQ(mng.ReadAvailable(id, 0), 0);
+    mng.ClosePort(id, 0);
+}
+
+void pnp(const char*, int) {}
+
+TEST_F(PortList, PlugAndPlayOnlyForGatewayPorts) {
+    int id = mng.Create(2, "127.0.0.1", 0);
+    ASSERT_EQ(mng.OpenPort(id, 0), 1);
+    mng.SetPnPMode(true, id, pnp);
+    EXPECT_FALSE(mng.GetPnPMode(id));
+    mng.ClosePort(id, 0);
+
+    mng.SetConnectMode(id, kConnectModeGateway);
+    ASSERT_EQ(mng.OpenPort(id, 0), 1);
+    mng.SetPnPMode(true, id, pnp);
+    EXPECT_TRUE(mng.GetPnPMode(id));
+    mng.SetPnPMode(false, id, pnp);
+    EXPECT_FALSE(mng.GetPnPMode(id));
+    mng.ClosePort(id, 0);
 }
 
 TEST_F(PortList, WithoutTraceLevelNothingIsWritten) {
