@@ -98,8 +98,8 @@ TEST_F(RelvoParserTest, WholePacketsAheadOfAnUnfinishedOneAreNotHeldBack) {
 
 TEST_F(RelvoParserTest, GarbageBetweenPacketsIsSkipped) {
     parser.SetDataReceiver(5, dataReceiver<5>);
-    feed("noise C CV CVx" + packet(5, "one") + "C" + packet(5, "two") + "CV" +
-         packet(5, "three") + "tail");
+    feed("noise C CV CVx" + packet(5, "one") + "C" + packet(5, "two") + "CV" + packet(5, "three") +
+         "tail");
     auto data = eventsOf("data");
     ASSERT_EQ(data.size(), 3u);
     EXPECT_EQ(data[0].bytes, "one");
