@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
 
 #include "ModelTable.h"
@@ -217,6 +219,72 @@ TEST_F(CvnPortApi, NetworkPortWritesAndReadsThroughTheExports) {
 
     EXPECT_EQ(fn<int(int, int)>("ClosePort")(id, 0), 0);
     EXPECT_EQ(remove(id), 0);
+}
+
+// What the plug-and-play receiver heard, for the gateway tests.
+struct PnpEvents {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::string bytes;
+};
+PnpEvents pnpEvents;
+
+void pnpReceiver(const char* data, int length) {
+    std::lock_guard<std::mutex> guard(pnpEvents.lock);
+    pnpEvents.bytes.append(data, static_cast<size_t>(length));
+    pnpEvents.changed.notify_all();
+}
+
+class CvnPortGatewayDetection : public CvnPortApi {
+protected:
+    // Opens a network port in connect mode 2 to a peer that answers the gateway probe
+    // with `reply`, and switches plug-and-play on.
+    int openDetecting(vprinter::ScriptedPeer& peer, const std::string& reply) {
+        peer.addReply(std::string("\x1d\x49\x04", 3), reply);
+        int id = createA(2, peer.portName().c_str());
+        fn<void(int, int)>("SetConnectMode")(id, 2);
+        EXPECT_EQ(fn<int(int, int)>("OpenPort")(id, 0), 1);
+        fn<void(cvn_bool, int, CVN_PNP_RECEIVER)>("SetPnPMode")(1, id, pnpReceiver);
+        return id;
+    }
+    void closeAndRemove(int id) {
+        EXPECT_EQ(fn<int(int, int)>("ClosePort")(id, 0), 0);
+        EXPECT_EQ(remove(id), 0);
+    }
+};
+
+TEST_F(CvnPortGatewayDetection, GatewayAnswerSwitchesThePortToGatewayPackets) {
+    vprinter::ScriptedPeer peer;
+    ASSERT_TRUE(peer.start());
+    {
+        std::lock_guard<std::mutex> guard(pnpEvents.lock);
+        pnpEvents.bytes.clear();
+    }
+    int id = openDetecting(peer, std::string("\x5f\x01\x02\x03\x10\x00", 6));
+    ASSERT_GE(id, 100);
+    EXPECT_EQ(fn<cvn_bool(int)>("GetPnPMode")(id), 1);
+
+    // A plug-and-play packet of the gateway now reaches its receiver.
+    ASSERT_TRUE(peer.sendToAll(std::string("CVN\xff\x00\x04plug", 10)));
+    {
+        std::unique_lock<std::mutex> lock(pnpEvents.lock);
+        EXPECT_TRUE(pnpEvents.changed.wait_for(lock, std::chrono::seconds(10),
+                                               [] { return pnpEvents.bytes.size() >= 4; }));
+        EXPECT_EQ(pnpEvents.bytes, "plug");
+    }
+    closeAndRemove(id);
+}
+
+TEST_F(CvnPortGatewayDetection, PrinterAnswerKeepsThePortAPrinter) {
+    vprinter::ScriptedPeer peer;
+    ASSERT_TRUE(peer.start());
+    // The mark is there but the gateway flag of the fifth byte is not.
+    int id = openDetecting(peer, std::string("\x5f\x01\x02\x03\xef\x00", 6));
+    ASSERT_GE(id, 100);
+    EXPECT_EQ(fn<cvn_bool(int)>("GetPnPMode")(id), 0);
+    ASSERT_TRUE(peer.waitForBytes(3, std::chrono::seconds(10)));
+    EXPECT_EQ(peer.received(), std::string("\x1d\x49\x04", 3));
+    closeAndRemove(id);
 }
 
 }  // namespace
