@@ -73,7 +73,7 @@ bool CPortCom::CreateDeviceOption(int type, const std::string& name) {
     if (deviceName.compare(0, 3, "COM") != 0)
         return false;
 
-    timeouts = Timeouts{2, 0, 50, 10, 5000};
+    timeouts = CommTimeouts{2, 0, 50, 10, 5000};
     if (type == CVN_PORT_BLUETOOTH) {
         dataBits = kDefaultDataBits;
         parity = kParityNone;

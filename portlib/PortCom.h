@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 
+#include "CommTimeouts.h"
 #include "PortInterface.h"
 
 class CPortCom : public CPortInterface {
@@ -28,14 +29,6 @@ public:
     // Which line setting a port name field gives, in field order.
     enum Setting { kBaudRate, kDataBits, kParity, kStopBits, kFlowControl, kSettingCount };
 
-    struct Timeouts {
-        int readInterval = 0;
-        int readMultiplier = 0;
-        int readConstant = 0;
-        int writeMultiplier = 0;
-        int writeConstant = 0;
-    };
-
     CPortCom();
     ~CPortCom() override;
 
@@ -52,7 +45,7 @@ public:
     // The node the device name stands for (through the DOS device map).
     std::string devicePath() const;
 
-    Timeouts timeouts;
+    CommTimeouts timeouts;
     int baudRate = kDefaultBaudRate;
     int dataBits = kDefaultDataBits;
     int parity = kParityNone;

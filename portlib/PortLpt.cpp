@@ -29,13 +29,10 @@ bool CPortLpt::CreateDeviceOption(int, const std::string& name) {
         return false;
     deviceName = upper.substr(0, upper.find(':'));
 
-    if (windows9x) {
-        timeouts = Timeouts{1, 1, 1, 0, 500};
-        TraceWrite(portId, 1, "CPortLpt::CreateDeviceOption", __LINE__, "Windows98");
-    } else {
-        timeouts = Timeouts{1, 0, 0, 1, 3000};
-        TraceWrite(portId, 1, "CPortLpt::CreateDeviceOption", __LINE__, "%s", "");
-    }
+    // The time-outs of the current system family; the old single-user family, which
+    // took other ones, is not among the systems we run on.
+    timeouts = CommTimeouts{1, 0, 0, 1, 3000};
+    TraceWrite(portId, 1, "CPortLpt::CreateDeviceOption", __LINE__, "%s", "");
     outputBufferSize = kDefaultOutputBufferSize;
     return true;
 }

@@ -3,19 +3,12 @@
 // fails with its error trace line.
 #pragma once
 
+#include "CommTimeouts.h"
 #include "PortInterface.h"
 
 class CPortLpt : public CPortInterface {
 public:
     static constexpr int kDefaultReadThreadInterval = 300;
-
-    struct Timeouts {
-        int readInterval = 0;
-        int readMultiplier = 0;
-        int readConstant = 0;
-        int writeMultiplier = 0;
-        int writeConstant = 0;
-    };
 
     CPortLpt();
     ~CPortLpt() override;
@@ -30,8 +23,6 @@ public:
     // The node the device name stands for (through the DOS device map).
     std::string devicePath() const;
 
-    Timeouts timeouts;
+    CommTimeouts timeouts;
     int lastStatus = kPowerNeverOpened;
-    // The old single-user system family, which this platform never is.
-    bool windows9x = false;
 };
