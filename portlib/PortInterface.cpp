@@ -45,7 +45,12 @@ CPortInterface::~CPortInterface() {
     // outliving the object it reads from.
     if (readThread_.joinable()) {
         RequestStop();
-        readThread_.join();
+        // The read thread itself lets go of the port last when a receiver removed it;
+        // it touches nothing of the object after that.
+        if (readThread_.get_id() == std::this_thread::get_id())
+            readThread_.detach();
+        else
+            readThread_.join();
     }
     ReplaceParser(nullptr);
 }
@@ -314,6 +319,8 @@ void CPortInterface::FirePowerStatus(bool onLine) {
 }
 
 void CPortInterface::ReadThread() {
+    // Empty for a port that no shared pointer owns (tests build some on the stack).
+    std::shared_ptr<CPortInterface> self = weak_from_this().lock();
     const char* kMethod = "CPortInterface::ReadThread";
     TraceWrite(portId, 1, kMethod, __LINE__,
                "***************** Port Read Thread Start ***********");
@@ -336,6 +343,8 @@ void CPortInterface::ReadThread() {
         threadEnded = true;
     }
     stopSignal_.notify_all();
+    // May delete the port; nothing of it is touched after this.
+    self.reset();
 }
 
 void CPortInterface::RequestStop() {

@@ -23,7 +23,9 @@ inline constexpr int kConnectModePrinter = 0;
 inline constexpr int kConnectModeGateway = 1;
 inline constexpr int kConnectModeDetectGateway = 2;
 
-class CPortInterface {
+// Ports live in shared pointers: the read thread holds one while it runs, so that a
+// receiver removing its own port does not pull the object out from under the thread.
+class CPortInterface : public std::enable_shared_from_this<CPortInterface> {
 public:
     static constexpr int kDefaultOutputBufferSize = 4096;
     static constexpr int kReadBlockSize = 1024;

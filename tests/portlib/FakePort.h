@@ -22,6 +22,8 @@ public:
     ~FakePort() override {
         if (HasReadThread())
             StopReadThread();
+        if (onDestroyed)
+            onDestroyed();
     }
 
     // How the device open ends.
@@ -35,6 +37,8 @@ public:
     // ReadPort blocks in the interruptible wait for this long when the wire is empty
     // (0: it returns at once).
     int idleWaitMs = 0;
+    // Called by the destructor, on whatever thread lets go of the port last.
+    std::function<void()> onDestroyed;
 
     bool OpenPort() override {
         CPortInterface::OpenPort();

@@ -2,8 +2,11 @@
 // counting, the driver port calls around COM and LPT ports, and the trace channels.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -281,6 +284,79 @@ TEST_F(PortList, PlugAndPlayOnlyForGatewayPorts) {
 TEST_F(PortList, WithoutTraceLevelNothingIsWritten) {
     mng.Create(32, "COM3", 0);
     EXPECT_TRUE(tracefiles::list(home.path()).empty());
+}
+
+// A data receiver that closes or removes the port it is called for, from the read thread.
+struct ReentrantHost {
+    CPortListMng* mng = nullptr;
+    int id = 0;
+    bool remove = false;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int result = -2;
+    bool destroyed = false;
+};
+ReentrantHost* g_host = nullptr;
+
+void closeFromReceiver(const char*, int) {
+    ReentrantHost& host = *g_host;
+    int result = host.remove ? host.mng->Remove(host.id, 0) : host.mng->ClosePort(host.id, 0);
+    std::lock_guard<std::mutex> guard(host.mutex);
+    host.result = result;
+    host.changed.notify_all();
+}
+
+TEST_F(PortList, ReceiverMayCloseOrRemoveItsOwnPort) {
+    for (bool remove : {false, true}) {
+        SCOPED_TRACE(remove ? "remove" : "close");
+        // The port's last user may still be unlocking the host's mutex after the wait
+        // below has seen its notice; the port keeps the host alive until it is gone.
+        auto shared = std::make_shared<ReentrantHost>();
+        ReentrantHost& host = *shared;
+        host.mng = &mng;
+        host.remove = remove;
+        g_host = &host;
+        host.id = mng.Create(32, remove ? "COM4" : "COM3", 0);
+        mng.SetUseReadThread(host.id, true);
+        std::shared_ptr<FakePort> port = made.back();
+        port->onDestroyed = [shared] {
+            std::lock_guard<std::mutex> guard(shared->mutex);
+            shared->destroyed = true;
+            shared->changed.notify_all();
+        };
+        ASSERT_EQ(mng.OpenPort(host.id, 0), 1);
+        ASSERT_TRUE(mng.SetDataReceiver(host.id, 0, closeFromReceiver));
+        FakePort* wire = port.get();
+        if (remove) {
+            // Only the manager holds the port now, so the remove in the receiver lets go
+            // of it on the read thread.
+            made.clear();
+            port.reset();
+        }
+        wire->putOnWire("bye");
+        std::unique_lock<std::mutex> lock(host.mutex);
+        ASSERT_TRUE(host.changed.wait_for(lock, std::chrono::seconds(10),
+                                          [&host] { return host.result != -2; }));
+        EXPECT_EQ(host.result, 0);
+        if (remove) {
+            EXPECT_TRUE(host.changed.wait_for(lock, std::chrono::seconds(10),
+                                              [&host] { return host.destroyed; }));
+            EXPECT_TRUE(mng.empty());
+        } else {
+            lock.unlock();
+            EXPECT_EQ(port->closes(), 1);
+            ASSERT_TRUE(port->waitThreadEnded());
+            // The port opens again with a read thread that serves the next data.
+            ASSERT_EQ(mng.OpenPort(host.id, 0), 1);
+            port->putOnWire("again");
+            char buffer[8] = {};
+            EXPECT_EQ(mng.Read(buffer, 5, 5000, host.id, 0), 5);
+            EXPECT_EQ(std::string(buffer, 5), "again");
+            EXPECT_EQ(mng.ClosePort(host.id, 0), 0);
+            EXPECT_EQ(mng.Remove(host.id, 0), 0);
+        }
+        g_host = nullptr;
+    }
 }
 
 }  // namespace
