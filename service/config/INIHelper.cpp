@@ -127,15 +127,22 @@ bool CINIHelper::Load() {
     }
     // Pieces of a long line are joined, so that every line stays one record.
     char piece[kReadPieceSize];
-    std::string line;
+    std::string content;
     size_t count;
-    while ((count = std::fread(piece, 1, sizeof piece, file.get())) > 0) {
-        for (size_t i = 0; i < count; ++i) {
-            line += piece[i];
-            if (piece[i] == '\n') {
-                AddReadLine(std::move(line));
-                line.clear();
-            }
+    while ((count = std::fread(piece, 1, sizeof piece, file.get())) > 0)
+        content.append(piece, count);
+    // A file saved with carriage returns alone would otherwise be one line: its keys
+    // unreadable, and every section set anew written a second time at the end.
+    const bool carriageReturnsOnly = content.find('\n') == kNone;
+    const char lineEnd = carriageReturnsOnly ? '\r' : '\n';
+    std::string line;
+    for (char c : content) {
+        if (c == lineEnd) {
+            line += '\n';
+            AddReadLine(std::move(line));
+            line.clear();
+        } else {
+            line += c;
         }
     }
     if (!line.empty())
@@ -367,8 +374,11 @@ void CINIHelper::RemoveSection(const std::string& section) {
 }
 
 std::string CINIHelper::LookupText(const _CVN_INI_INFO& record) const {
+    // An empty key shares its lookup key with the header or the comment lines: only a
+    // key line may stand in for a key line.
     auto found = m_lookup.find(LookupKey(record.section, record.key));
-    return found != m_lookup.end() ? found->second.text : record.text;
+    return found != m_lookup.end() && found->second.type == _CVN_INI_INFO::kKey ? found->second.text
+                                                                                : record.text;
 }
 
 std::string CINIHelper::BuildOutput() const {

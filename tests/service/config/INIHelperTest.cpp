@@ -338,6 +338,30 @@ TEST_F(IniTest, LastLineWithoutLineEndDoesNotRunIntoAnAddedLine) {
     EXPECT_EQ(iniBytes(), crlf("[A]\nx=2\n; end"));
 }
 
+TEST_F(IniTest, LinesWithAnEmptyKeyKeepTheirOwnText) {
+    // An empty key shares its lookup with the header (or, before any header, with the
+    // comment lines); the rewrite must not write those lines in its place.
+    EXPECT_EQ(rewrite("=5\n; comment\n[A]\n=6\n[A]\nx=1\n", "A", "x", "2"),
+              crlf("=5\n; comment\n[A]\n=6\nx=2\n"));
+}
+
+TEST_F(IniTest, CarriageReturnOnlyLineEndsSplitTheLines) {
+    writeIniBytes("[A]\rx=1\r[B]\ry=2");
+    {
+        CINIHelper ini;
+        EXPECT_EQ(ini.GetSectionList(), "A|B|");
+        EXPECT_EQ(value(ini, "A", "x"), "1");
+        EXPECT_EQ(value(ini, "B", "y"), "2");
+        ini.SetString("B", "z", "3");
+    }
+    // No second [B] at the end: the keys join the section that is there.
+    EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n[B]\ny=2\nz=3\n"));
+    // Where the file has line feeds, a carriage return inside a line stays part of it.
+    writeIniBytes("[A]\r\nx=1\ry=2\r\n");
+    CINIHelper ini;
+    EXPECT_EQ(value(ini, "A", "x"), "1\ry=2");
+}
+
 TEST_F(IniTest, SaveThatCannotWriteFailsAndStaysDirty) {
     // A folder where the file should be: it can be neither read as lines nor replaced.
     std::filesystem::create_directory(home.file("vembrix.ini"));
