@@ -35,15 +35,25 @@ struct CTraceRegistry {
 
 // One lock guards the registry and serialises the writes, so sinks may be opened and
 // closed while other threads write, and no two lines share a write.
-std::mutex g_lock;
-std::unique_ptr<CTraceRegistry> g_registry;
-TraceEncoding g_encoding = TraceEncoding::Ansi;
-TraceLimits g_limits;
+struct TraceState {
+    std::mutex lock;
+    std::unique_ptr<CTraceRegistry> registry;
+    TraceEncoding encoding = TraceEncoding::Ansi;
+    TraceLimits limits;
+};
+
+// Made on first use, so it outlives every object that traced before it was made
+// (the port library's application object traces while it tears its ports down).
+TraceState& state() {
+    static TraceState instance;
+    return instance;
+}
 
 CTraceRegistry& registry() {
-    if (!g_registry)
-        g_registry = std::make_unique<CTraceRegistry>();
-    return *g_registry;
+    std::unique_ptr<CTraceRegistry>& registry = state().registry;
+    if (!registry)
+        registry = std::make_unique<CTraceRegistry>();
+    return *registry;
 }
 
 bool endsWithExe(const std::string& name) {
@@ -64,10 +74,11 @@ bool needsRollOver(const std::string& path, const _TRACE_INFO_& sink, int64_t no
     std::optional<uint64_t> size = platform::fileSize(path);
     if (!size)
         return false;  // a new file
-    if (g_limits.maxFileSizeMB >= 0 && static_cast<int64_t>(*size >> 20) >= g_limits.maxFileSizeMB)
+    const TraceLimits& limits = state().limits;
+    if (limits.maxFileSizeMB >= 0 && static_cast<int64_t>(*size >> 20) >= limits.maxFileSizeMB)
         return true;
     int64_t created = platform::fileBirthTime(path).value_or(sink.nameFormedAt);
-    return created < now - g_limits.maxFileAgeHours * kMillisPerHour;
+    return created < now - limits.maxFileAgeHours * kMillisPerHour;
 }
 
 // Picks the sink's file, rolling it over by size and age; returns its full path.
@@ -97,7 +108,7 @@ void ensureLogFolder(CTraceRegistry& reg) {
 // The message cut to at most 2047 characters of the trace's width, without splitting
 // a character.
 std::string cutMessage(std::string message) {
-    if (g_encoding == TraceEncoding::Utf16LE) {
+    if (state().encoding == TraceEncoding::Utf16LE) {
         std::u16string units = platform::utf8ToUtf16(message);
         if (units.size() <= kMaxMessageChars)
             return message;
@@ -128,7 +139,7 @@ std::string formatMessage(const char* format, va_list args) {
 }
 
 std::string encodeLine(const std::string& line) {
-    if (g_encoding == TraceEncoding::Ansi)
+    if (state().encoding == TraceEncoding::Ansi)
         return platform::utf8ToAnsi(line);
     std::u16string units = platform::utf8ToUtf16(line);
     std::string bytes;
@@ -161,7 +172,7 @@ void writeLine(CTraceRegistry& reg, _TRACE_INFO_& sink, bool error, const char* 
 
 void writeToKey(int key, int messageLevel, bool error, const char* method, int line,
                 const char* format, va_list args) {
-    std::lock_guard<std::mutex> guard(g_lock);
+    std::lock_guard<std::mutex> guard(state().lock);
     CTraceRegistry& reg = registry();
     auto found = reg.sinks.find(key);
     if (found == reg.sinks.end())
@@ -175,17 +186,17 @@ void writeToKey(int key, int messageLevel, bool error, const char* method, int l
 }  // namespace
 
 void TraceSetEncoding(TraceEncoding encoding) {
-    std::lock_guard<std::mutex> guard(g_lock);
-    g_encoding = encoding;
+    std::lock_guard<std::mutex> guard(state().lock);
+    state().encoding = encoding;
 }
 
 void TraceSetLimits(const TraceLimits& limits) {
-    std::lock_guard<std::mutex> guard(g_lock);
-    g_limits = limits;
+    std::lock_guard<std::mutex> guard(state().lock);
+    state().limits = limits;
 }
 
 void TraceOpen(int key, int level, const std::string& name) {
-    std::lock_guard<std::mutex> guard(g_lock);
+    std::lock_guard<std::mutex> guard(state().lock);
     CTraceRegistry& reg = registry();
     if (reg.sinks.count(key))
         return;
@@ -196,12 +207,13 @@ void TraceOpen(int key, int level, const std::string& name) {
 }
 
 void TraceClose(int key) {
-    std::lock_guard<std::mutex> guard(g_lock);
-    if (!g_registry)
+    std::lock_guard<std::mutex> guard(state().lock);
+    std::unique_ptr<CTraceRegistry>& registry = state().registry;
+    if (!registry)
         return;
-    g_registry->sinks.erase(key);
-    if (g_registry->sinks.empty())
-        g_registry.reset();
+    registry->sinks.erase(key);
+    if (registry->sinks.empty())
+        registry.reset();
 }
 
 void TraceWrite(int key, int messageLevel, const char* method, int line, const char* format, ...) {
@@ -236,7 +248,7 @@ void TraceFatal(const char* method, int line, const char* format, ...) {
     va_list args;
     va_start(args, format);
     {
-        std::lock_guard<std::mutex> guard(g_lock);
+        std::lock_guard<std::mutex> guard(state().lock);
         // A sink of its own that is never registered: every line forms its file name
         // afresh, so it lands in the fatal file of the current minute.
         _TRACE_INFO_ fatal;
@@ -248,7 +260,7 @@ void TraceFatal(const char* method, int line, const char* format, ...) {
 }
 
 void TraceDump(int portKey, const void* bytes, size_t length) {
-    std::lock_guard<std::mutex> guard(g_lock);
+    std::lock_guard<std::mutex> guard(state().lock);
     CTraceRegistry& reg = registry();
     auto found = reg.sinks.find(portKey + kTraceDumpKeyOffset);
     if (found == reg.sinks.end() || found->second->level < 1)

@@ -17,8 +17,9 @@ using platform::WideString;
 
 constexpr int kLastDosDevice = 254;
 
-// Owns the one port list manager of the process: made at load, deleted at unload only
-// when no port is left in it (a port still in use keeps it alive).
+// Owns the one port list manager of the process: made at load, deleted at unload. Ports
+// a host never removed are closed with it: once the library's code is unmapped, no
+// read thread may still run in it and nothing could reach the manager again.
 class CPortMngApp {
 public:
     CPortMngApp() {
@@ -27,10 +28,8 @@ public:
     }
     ~CPortMngApp() {
         std::lock_guard<std::mutex> guard(mutex_);
-        if (manager_ && manager_->empty()) {
-            delete manager_;
-            manager_ = nullptr;
-        }
+        delete manager_;
+        manager_ = nullptr;
     }
 
     CPortListMng& manager() {

@@ -221,6 +221,19 @@ TEST_F(CvnPortApi, NetworkPortWritesAndReadsThroughTheExports) {
     EXPECT_EQ(remove(id), 0);
 }
 
+TEST_F(CvnPortApi, UnloadWithAnOpenPortStopsItsThreadAndReleasesTheConnection) {
+    vprinter::ScriptedPeer peer;
+    ASSERT_TRUE(peer.start());
+    int id = createA(2, peer.portName().c_str());
+    ASSERT_EQ(fn<int(int, int)>("OpenPort")(id, 0), 1);
+    ASSERT_TRUE(peer.waitForOpenConnections(1, std::chrono::seconds(10)));
+
+    // A host that forgets to close: its read thread must not outlive the library's code.
+    ASSERT_EQ(dlclose(handle), 0);
+    handle = nullptr;
+    EXPECT_TRUE(peer.waitForOpenConnections(0, std::chrono::seconds(10)));
+}
+
 // What the plug-and-play receiver heard, for the gateway tests.
 struct PnpEvents {
     std::mutex lock;
