@@ -249,7 +249,10 @@ bool CPortInterface::InterruptibleWait(int ms) {
 }
 
 void CPortInterface::StartAfterOpen() {
-    m_bTerminateThread = false;
+    {
+        std::lock_guard<std::mutex> guard(stopMutex_);
+        m_bTerminateThread = false;
+    }
     if (useReadThread)
         StartReadThread();
     DetectGateway();
@@ -325,26 +328,31 @@ void CPortInterface::ReadThread() {
     TraceWrite(portId, 1, kMethod, __LINE__,
                "***************** Port Read Thread Start ***********");
     char buffer[kReadBlockSize];
-    if (!m_bTerminateThread) {
-        do {
-            std::memset(buffer, 0, sizeof buffer);
-            int n = ReadPort(buffer, kReadBlockSize);
-            if (n > 0)
-                Deliver(buffer, std::min(n, kReadBlockSize));
-            if (m_bTerminateThread)
-                break;
-            InterruptibleWait(readThreadInterval);
-        } while (!m_bTerminateThread);
+    for (;;) {
+        if (EndIfStopRequested())
+            break;
+        std::memset(buffer, 0, sizeof buffer);
+        int n = ReadPort(buffer, kReadBlockSize);
+        if (n > 0)
+            Deliver(buffer, std::min(n, kReadBlockSize));
+        if (EndIfStopRequested())
+            break;
+        InterruptibleWait(readThreadInterval);
     }
     secureZero(buffer, sizeof buffer);
     TraceWrite(portId, 1, kMethod, __LINE__, "***************** Port Read Thread End ***********");
-    {
-        std::lock_guard<std::mutex> guard(stopMutex_);
-        threadEnded = true;
-    }
     stopSignal_.notify_all();
     // May delete the port; nothing of it is touched after this.
     self.reset();
+}
+
+bool CPortInterface::EndIfStopRequested() {
+    // One step with the flag's reset in StartAfterOpen: a reopen either finds this thread
+    // ended and starts a new one, or clears the flag before this thread looks at it.
+    std::lock_guard<std::mutex> guard(stopMutex_);
+    if (m_bTerminateThread)
+        threadEnded = true;
+    return threadEnded;
 }
 
 void CPortInterface::RequestStop() {

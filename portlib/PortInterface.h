@@ -113,6 +113,8 @@ protected:
 
 private:
     void ReadThread();
+    // Ends the thread (sets threadEnded) when a stop was asked for; true then.
+    bool EndIfStopRequested();
     void RequestStop();
     // Waits up to `ms`, ending early when new bytes reach the parser.
     void WaitForData(int ms);
