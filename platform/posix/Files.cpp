@@ -116,7 +116,17 @@ std::optional<std::string> readWholeFile(const std::string& path) {
     }
 }
 
-bool replaceFileContents(const std::string& path, std::string_view contents) {
+bool replaceFileContents(const std::string& linkOrPath, std::string_view contents) {
+    // A renamed temporary file would take a symbolic link's place and leave the file it
+    // points at unchanged: the linked file is the one to replace.
+    std::string path = linkOrPath;
+    struct stat link {};
+    if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* resolved = realpath(path.c_str(), nullptr)) {
+            path = resolved;
+            std::free(resolved);
+        }
+    }
     std::string temporary = path + ".XXXXXX";
     int fd = mkstemp(temporary.data());
     if (fd < 0)

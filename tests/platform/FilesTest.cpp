@@ -69,6 +69,21 @@ TEST(FilesTest, FailedReplaceCleansUpAndKeepsTheOld) {
     EXPECT_EQ(1, entries);  // no temporary file left behind
 }
 
+TEST(FilesTest, ReplaceThroughASymbolicLinkWritesTheLinkedFile) {
+    TempHome home;
+    namespace fs = std::filesystem;
+    fs::create_directory(home.file("shared"));
+    home.writeFile("shared/vembrix.ini", "old");
+    fs::create_symlink("shared/vembrix.ini", home.file("vembrix.ini"));
+    ASSERT_TRUE(platform::replaceFileContents(home.file("vembrix.ini"), "new"));
+    EXPECT_TRUE(fs::is_symlink(home.file("vembrix.ini")));
+    EXPECT_EQ("new", home.readFile("shared/vembrix.ini"));
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(home.file("shared")))
+        ++entries;
+    EXPECT_EQ(1, entries);  // the temporary file went beside the linked file, and away
+}
+
 TEST(FilesTest, ReplaceIntoMissingFolderFails) {
     TempHome home;
     EXPECT_FALSE(platform::replaceFileContents(home.file("no/such/file"), "x"));
