@@ -132,7 +132,13 @@ bool replaceFileContents(const std::string& linkOrPath, std::string_view content
     if (fd < 0)
         return false;
     struct stat old {};
-    mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    const bool existed = stat(path.c_str(), &old) == 0;
+    mode_t mode = existed ? (old.st_mode & 07777) : 0644;
+    // The owner as well (before the mode, which a change of owner may clear): a file
+    // saved by root would otherwise no longer be the service user's to write. Only root
+    // may give a file away; anyone else keeps the file as their own.
+    if (existed && (old.st_uid != geteuid() || old.st_gid != getegid()))
+        (void)!fchown(fd, old.st_uid, old.st_gid);
     bool ok =
         fchmod(fd, mode) == 0 && writeAll(fd, contents.data(), contents.size()) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -82,6 +83,22 @@ TEST(FilesTest, ReplaceThroughASymbolicLinkWritesTheLinkedFile) {
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(home.file("shared")))
         ++entries;
     EXPECT_EQ(1, entries);  // the temporary file went beside the linked file, and away
+}
+
+TEST(FilesTest, ReplaceKeepsTheFilesOwner) {
+    // An administrator's save must not take the file away from the user who runs the
+    // service; only root may hand a file to someone else.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the file another owner";
+    TempHome home;
+    const std::string path = home.file("vembrix.ini");
+    home.writeFile("vembrix.ini", "old");
+    ASSERT_EQ(0, chown(path.c_str(), 4321, 4322));
+    ASSERT_TRUE(platform::replaceFileContents(path, "new"));
+    struct stat info {};
+    ASSERT_EQ(0, stat(path.c_str(), &info));
+    EXPECT_EQ(4321u, info.st_uid);
+    EXPECT_EQ(4322u, info.st_gid);
 }
 
 TEST(FilesTest, ReplaceIntoMissingFolderFails) {
