@@ -116,6 +116,14 @@ std::optional<std::string> readWholeFile(const std::string& path) {
     }
 }
 
+static bool writeInPlace(const std::string& path, std::string_view contents) {
+    int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, contents.data(), contents.size()) && fsync(fd) == 0;
+    return close(fd) == 0 && ok;
+}
+
 bool replaceFileContents(const std::string& linkOrPath, std::string_view contents) {
     // A renamed temporary file would take a symbolic link's place and leave the file it
     // points at unchanged: the linked file is the one to replace.
@@ -129,8 +137,11 @@ bool replaceFileContents(const std::string& linkOrPath, std::string_view content
     }
     std::string temporary = path + ".XXXXXX";
     int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        return false;
+    if (fd < 0) {
+        // A folder that takes no new file may still hold a file its owner let us write
+        // (a program folder installed read-only): that file is then written in place.
+        return (errno == EACCES || errno == EPERM) && writeInPlace(path, contents);
+    }
     struct stat old {};
     const bool existed = stat(path.c_str(), &old) == 0;
     mode_t mode = existed ? (old.st_mode & 07777) : 0644;

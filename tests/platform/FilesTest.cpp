@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,6 +102,40 @@ TEST(FilesTest, ReplaceKeepsTheFilesOwner) {
     ASSERT_EQ(0, stat(path.c_str(), &info));
     EXPECT_EQ(4321u, info.st_uid);
     EXPECT_EQ(4322u, info.st_gid);
+}
+
+// Sets or clears the immutable flag of a folder: nothing can be created in it, while the
+// files already there stay writable. False where the file system or the rights lack it.
+bool setImmutable(const std::string& folder, bool on) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    close(fd);
+    return ok;
+}
+
+TEST(FilesTest, ReplaceInAFolderThatTakesNoNewFileWritesTheFileInPlace) {
+    // A program folder the service may not write, with a vembrix.ini it may.
+    TempHome home;
+    const std::string folder = home.file("locked");
+    std::filesystem::create_directory(folder);
+    const std::string path = folder + "/vembrix.ini";
+    home.writeFile("locked/vembrix.ini", "old old old");
+    if (!setImmutable(folder, true))
+        GTEST_SKIP() << "cannot lock a folder here";
+    bool replaced = platform::replaceFileContents(path, "new");
+    std::optional<std::string> contents = platform::readWholeFile(path);
+    setImmutable(folder, false);
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ("new", contents.value_or("<unreadable>"));
+    // A file that is not there cannot be made there either.
+    ASSERT_TRUE(setImmutable(folder, true));
+    EXPECT_FALSE(platform::replaceFileContents(folder + "/other.ini", "x"));
+    setImmutable(folder, false);
 }
 
 TEST(FilesTest, ReplaceIntoMissingFolderFails) {

@@ -34,7 +34,8 @@ std::optional<std::string> readWholeFile(const std::string& path);
 // Replaces the file's contents so that a crash or a full disk mid-write leaves the old
 // contents whole: the text goes to a temporary file in the same folder, which then
 // takes the old file's place (and its owner and permissions). A symbolic link stays and
-// the file it points at is replaced. On failure the old file is kept.
+// the file it points at is replaced. On failure the old file is kept. In a folder that
+// takes no new file, a file that is there is written in place instead.
 bool replaceFileContents(const std::string& path, std::string_view contents);
 
 }  // namespace platform
