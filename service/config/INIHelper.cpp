@@ -1,6 +1,7 @@
 #include "INIHelper.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <memory>
@@ -111,6 +112,7 @@ void CINIHelper::Clear() {
     m_sectionCount = 0;
     m_dirty = false;
     m_loadedLineCount = 0;
+    m_unreadable = false;
     m_lines.clear();
     m_lookup.clear();
 }
@@ -121,6 +123,13 @@ bool CINIHelper::Load() {
     // replace a user's file with only the lines that were set.
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(m_filePath.c_str(), "rb"), std::fclose);
     if (!file) {
+        if (errno != ENOENT) {
+            // The file is there but hidden from us: a save would replace it with only
+            // the lines that were set.
+            m_unreadable = true;
+            TraceError("CINIHelper::Load", __LINE__, "cannot read file : %s", m_filePath.c_str());
+            return false;
+        }
         TraceError("CINIHelper::Load", __LINE__, "CINIHelper::load> no exist file : %s",
                    m_filePath.c_str());
         return false;
@@ -501,7 +510,7 @@ bool CINIHelper::Save() {
         if (probe)
             std::fclose(probe);
     }
-    if (!writable || !platform::replaceFileContents(m_filePath, bytes)) {
+    if (m_unreadable || !writable || !platform::replaceFileContents(m_filePath, bytes)) {
         TraceError("CINIHelper::Save", __LINE__, "cannot write file : %s", m_filePath.c_str());
         return false;
     }

@@ -86,6 +86,7 @@ private:
     int m_sectionCount = 0;
     bool m_dirty = false;
     int m_loadedLineCount = 0;
+    bool m_unreadable = false;  // the file exists but could not be read
     std::map<int, _CVN_INI_INFO> m_lines;
     std::unordered_map<std::string, _CVN_INI_INFO> m_lookup;
 };

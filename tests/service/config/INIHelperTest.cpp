@@ -1,9 +1,12 @@
 #include "INIHelper.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "ConfigTestSupport.h"
@@ -28,6 +31,21 @@ protected:
         return iniBytes();
     }
 };
+
+// Runs `body` in a child process as an unprivileged user (root writes any file, so the
+// permission cases are only real for another user); returns the body's result.
+constexpr uid_t kNobody = 65534;
+int runAsNobody(const std::function<int()>& body) {
+    pid_t child = fork();
+    if (child == 0) {
+        if (setgid(kNobody) != 0 || setuid(kNobody) != 0)
+            _exit(99);
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
 
 const char* const kCommentedFile =
     "; Vembrix configuration\n"
@@ -393,20 +411,36 @@ TEST_F(IniTest, SaveKeepsTheFilesPermissions) {
 }
 
 TEST_F(IniTest, ReadOnlyFileIsReadWholeAndNotReplaced) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
     writeIni("[A]\nx=1\n");
-    namespace fs = std::filesystem;
-    fs::permissions(home.file("vembrix.ini"), fs::perms::owner_read);
-    {
+    ASSERT_EQ(chmod(home.path().c_str(), 0777), 0);
+    ASSERT_EQ(chown(home.file("vembrix.ini").c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(chmod(home.file("vembrix.ini").c_str(), 0400), 0);
+    int result = runAsNobody([] {
         CINIHelper ini;
-        EXPECT_EQ(value(ini, "A", "x"), "1");
+        std::string x;
+        if (!ini.GetString("A", "x", "", x) || x != "1")
+            return 1;
         ini.SetString("A", "y", "2");
-        if (geteuid() != 0) {
-            EXPECT_FALSE(ini.Save());
-        }
-    }
-    fs::permissions(home.file("vembrix.ini"), fs::perms::owner_all);
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes read-only files";
+        return ini.Save() ? 2 : 0;
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n"));
+}
+
+TEST_F(IniTest, FileWeCannotReadIsNeverReplaced) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    writeIni("[A]\nx=1\n");
+    ASSERT_EQ(chmod(home.path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod(home.file("vembrix.ini").c_str(), 0600), 0);  // root's alone
+    int result = runAsNobody([] {
+        CINIHelper ini;
+        ini.SetString("A", "y", "2");
+        return ini.Save() ? 1 : 0;
+    });
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n"));
 }
 
