@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CVNTokenizer.h"
+#include "platform/Text.h"
 
 namespace modeltable {
 
@@ -151,20 +152,6 @@ bool isHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 std::string trimBlanksAndTabs(const std::string& text) {
     size_t start = text.find_first_not_of(" \t");
     if (start == std::string::npos)
@@ -222,7 +209,7 @@ const std::vector<CCVNDeviceInfo>& parsedRows() {
 const CCVNDeviceInfo* find(std::string_view query) {
     const bool byId = isProductIdQuery(query);
     for (const CCVNDeviceInfo& row : parsedRows()) {
-        if (equalsIgnoringCase(byId ? row.productId : row.modelName, query))
+        if (platform::equalsIgnoringAsciiCase(byId ? row.productId : row.modelName, query))
             return &row;
     }
     return nullptr;

@@ -1,11 +1,11 @@
 #include "PortCom.h"
 
-#include <cctype>
 #include <charconv>
 #include <vector>
 
 #include "TraceLog.h"
 #include "platform/DosDevices.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -54,9 +54,7 @@ void CPortCom::SetCheckModemStatus(bool bCheckCTS, bool bCheckDSR) {
 }
 
 bool CPortCom::CreateDeviceOption(int type, const std::string& name) {
-    std::string upper = name;
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string upper = platform::asciiUpper(name);
     if (upper.compare(0, 3, "COM") != 0)
         return false;
 

@@ -1,9 +1,8 @@
 #include "PortLpt.h"
 
-#include <cctype>
-
 #include "TraceLog.h"
 #include "platform/DosDevices.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -22,9 +21,7 @@ CPortLpt::~CPortLpt() {
 }
 
 bool CPortLpt::CreateDeviceOption(int, const std::string& name) {
-    std::string upper = name;
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string upper = platform::asciiUpper(name);
     if (upper.compare(0, 3, "LPT") != 0)
         return false;
     deviceName = upper.substr(0, upper.find(':'));

@@ -1,11 +1,11 @@
 #include "PortUsb.h"
 
 #include <algorithm>
-#include <cctype>
 #include <mutex>
 
 #include "ModelTable.h"
 #include "TraceLog.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -16,16 +16,6 @@ constexpr int kErrorNotSupported = 50;
 std::mutex g_sourceMutex;
 CPortUsb::RecordSource g_source;
 
-std::string lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && lower(a) == lower(b);
-}
-
 bool startsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
@@ -34,7 +24,7 @@ template <typename Field>
 std::string joinMatching(const std::string& wanted, Field field) {
     std::string joined;
     for (const platform::UsbPrinter& record : CPortUsb::Records()) {
-        if (!equalsIgnoringCase(field(record), wanted))
+        if (!platform::equalsIgnoringAsciiCase(field(record), wanted))
             continue;
         if (!joined.empty())
             joined += '|';
@@ -83,7 +73,7 @@ std::string CPortUsb::DevicePathsBySerialNumber(const std::string& serialNumber)
 }
 
 std::string CPortUsb::ConvertDevicePath(const std::string& portName) {
-    const std::string name = lower(portName);
+    const std::string name = platform::asciiLower(portName);
     if (startsWith(name, "usb")) {
         std::vector<platform::UsbPrinter> records = Records();
         size_t index = 0;

@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <cctype>
 #include <charconv>
 
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 namespace platform {
 
@@ -19,13 +19,6 @@ struct ComRange {
 // Blocks of 32 COM numbers, each a family of device nodes counted from 0.
 constexpr ComRange kComRanges[] = {{1, "ttyS"}, {33, "ttyUSB"}, {65, "ttyACM"}, {97, "rfcomm"}};
 constexpr int kComRangeSize = 32;
-
-std::string upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
 
 // The number behind a three-letter prefix: digits only, no leading zero, at least 1.
 int deviceNumber(const std::string& name, const char* prefix) {
@@ -50,7 +43,7 @@ DosDeviceMap DosDeviceMap::standard() {
 }
 
 std::string DosDeviceMap::target(std::string_view dosName) const {
-    std::string name = upper(dosName);
+    std::string name = asciiUpper(dosName);
     int com = deviceNumber(name, "COM");
     int lpt = deviceNumber(name, "LPT");
     if (com == 0 && lpt == 0)

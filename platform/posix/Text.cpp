@@ -110,4 +110,36 @@ std::string utf8ToAnsi(std::string_view text) {
     return utf16ToUtf8(utf8ToUtf16(text));
 }
 
+namespace {
+char upperOf(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char lowerOf(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+}  // namespace
+
+std::string asciiUpper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = upperOf(c);
+    return out;
+}
+
+std::string asciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = lowerOf(c);
+    return out;
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lowerOf(a[i]) != lowerOf(b[i]))
+            return false;
+    return true;
+}
+
 }  // namespace platform

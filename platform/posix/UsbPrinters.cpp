@@ -1,7 +1,7 @@
 #include "platform/UsbPrinters.h"
+#include "platform/Text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 
@@ -48,10 +48,7 @@ std::vector<UsbPrinter> listUsbPrinters(const std::string& sysRoot, const std::s
         fs::path device = interface.parent_path();
         UsbPrinter printer;
         printer.devicePath = (fs::path(devRoot) / "usb" / name).string();
-        printer.productId = firstLine(device / "idProduct");
-        std::transform(printer.productId.begin(), printer.productId.end(),
-                       printer.productId.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        printer.productId = asciiLower(firstLine(device / "idProduct"));
         printer.serialNumber = firstLine(device / "serial");
         found.emplace_back(nodeNumber(name), std::move(printer));
     }

@@ -31,4 +31,13 @@ TEST(TextTest, AnsiIsUtf8WithInvalidBytesReplaced) {
     EXPECT_EQ("a?", platform::utf8ToAnsi("a\x80"));
 }
 
+TEST(TextTest, AsciiCaseLeavesOtherBytesAlone) {
+    EXPECT_EQ("COM3:9600", platform::asciiUpper("com3:9600"));
+    EXPECT_EQ("vid_3f1c&pid_0109", platform::asciiLower("VID_3F1C&PID_0109"));
+    EXPECT_EQ("\xC3\xA9", platform::asciiUpper("\xC3\xA9"));  // é is not an ASCII letter
+    EXPECT_TRUE(platform::equalsIgnoringAsciiCase("Varo-L43", "VARO-l43"));
+    EXPECT_FALSE(platform::equalsIgnoringAsciiCase("0109", "010"));
+    EXPECT_FALSE(platform::equalsIgnoringAsciiCase("@", "`"));  // neighbours of the letters
+}
+
 }  // namespace

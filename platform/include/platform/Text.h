@@ -25,4 +25,9 @@ std::string wideToAnsi(WideStringView text);
 // apart from invalid bytes becoming '?').
 std::string utf8ToAnsi(std::string_view text);
 
+// Letter case of the ASCII letters only (device names, identifiers, hex digits).
+std::string asciiUpper(std::string_view text);
+std::string asciiLower(std::string_view text);
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 }  // namespace platform
