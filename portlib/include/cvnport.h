@@ -9,9 +9,21 @@
 #ifndef CVNPORT_H
 #define CVNPORT_H
 
+/* UTF-16 code unit, shared with the printer libraries' headers. */
+#ifndef CVN_WCHAR_DEFINED
+#define CVN_WCHAR_DEFINED
 #ifdef _WIN32
 #include <wchar.h>
 typedef wchar_t cvn_wchar;
+#elif defined(__cplusplus)
+typedef char16_t cvn_wchar;
+#else
+#include <uchar.h>
+typedef char16_t cvn_wchar;
+#endif
+#endif
+
+#ifdef _WIN32
 #define CVNPORT_CALL __stdcall
 #ifdef CVNPORT_BUILDING
 #define CVNPORT_EXPORT __declspec(dllexport)
@@ -19,12 +31,6 @@ typedef wchar_t cvn_wchar;
 #define CVNPORT_EXPORT __declspec(dllimport)
 #endif
 #else
-#ifdef __cplusplus
-typedef char16_t cvn_wchar;
-#else
-#include <uchar.h>
-typedef char16_t cvn_wchar;
-#endif
 #define CVNPORT_CALL
 #define CVNPORT_EXPORT __attribute__((visibility("default")))
 #endif
