@@ -60,7 +60,8 @@ typedef void (*CVN_ALARM_RECEIVER)(int kind, int value1, int value2);
 
 /* Trace and port lifetime */
 CVNPORT_EXPORT void CVNPORT_CALL SetTrace(int traceLevel, cvn_bool dataTrace);
-CVNPORT_EXPORT int CVNPORT_CALL CreatePortW(int portType, const cvn_wchar* portName, int deviceType);
+CVNPORT_EXPORT int CVNPORT_CALL CreatePortW(int portType, const cvn_wchar* portName,
+                                            int deviceType);
 CVNPORT_EXPORT int CVNPORT_CALL CreatePortA(int portType, const char* portName, int deviceType);
 CVNPORT_EXPORT int CVNPORT_CALL RemovePort(int portId, int deviceId);
 
@@ -101,7 +102,8 @@ CVNPORT_EXPORT void CVNPORT_CALL SetPowerStatusReceiver(int portId, int deviceId
 CVNPORT_EXPORT void CVNPORT_CALL SetAsbMode(cvn_bool enabled, int portId, int deviceId,
                                             CVN_STATUS_RECEIVER receiver);
 CVNPORT_EXPORT cvn_bool CVNPORT_CALL GetAsbMode(int portId, int deviceId);
-CVNPORT_EXPORT void CVNPORT_CALL SetPnPMode(cvn_bool enabled, int portId, CVN_PNP_RECEIVER receiver);
+CVNPORT_EXPORT void CVNPORT_CALL SetPnPMode(cvn_bool enabled, int portId,
+                                            CVN_PNP_RECEIVER receiver);
 CVNPORT_EXPORT cvn_bool CVNPORT_CALL GetPnPMode(int portId);
 CVNPORT_EXPORT void CVNPORT_CALL SetRelvoAlarmReceiver(int portId, int deviceId,
                                                        CVN_ALARM_RECEIVER receiver);

@@ -69,22 +69,20 @@ CVNLBLAPI_EXPORT int CVNLBLAPI_CALL PrintDirect(const char* data, int sendNow);
 CVNLBLAPI_EXPORT int CVNLBLAPI_CALL PrintBinaryFile(const char* path);
 
 /* Text */
-CVNLBLAPI_EXPORT int CVNLBLAPI_CALL PrintDeviceFont(int x, int y, int font, int p3, int p4,
-                                                    int p5, int p6, const char* text);
-CVNLBLAPI_EXPORT int CVNLBLAPI_CALL PrintDeviceFontW(int x, int y, int font, int p3, int p4,
-                                                     int p5, int p6, int p7,
-                                                     const cvn_wchar* text);
+CVNLBLAPI_EXPORT int CVNLBLAPI_CALL PrintDeviceFont(int x, int y, int font, int p3, int p4, int p5,
+                                                    int p6, const char* text);
+CVNLBLAPI_EXPORT int CVNLBLAPI_CALL PrintDeviceFontW(int x, int y, int font, int p3, int p4, int p5,
+                                                     int p6, int p7, const cvn_wchar* text);
 CVNLBLAPI_EXPORT int CVNLBLAPI_CALL PrintVectorFont(int x, int y, const char* font, int p3, int p4,
-                                                    const char* p5, int p6, int p7, int p8,
-                                                    int p9, const char* p10, int p11,
-                                                    const char* text);
+                                                    const char* p5, int p6, int p7, int p8, int p9,
+                                                    const char* p10, int p11, const char* text);
 CVNLBLAPI_EXPORT int CVNLBLAPI_CALL PrintVectorFontW(int x, int y, int p2, const char* font, int p4,
-                                                     int p5, const char* p6, int p7, int p8,
-                                                     int p9, int p10, const char* p11, int p12,
+                                                     int p5, const char* p6, int p7, int p8, int p9,
+                                                     int p10, const char* p11, int p12,
                                                      const cvn_wchar* text);
 CVNLBLAPI_EXPORT int CVNLBLAPI_CALL PrintTrueFont(int x, int y, const char* faceName, int p3,
-                                                  int p4, int p5, int p6, int p7,
-                                                  const char* text, int p9);
+                                                  int p4, int p5, int p6, int p7, const char* text,
+                                                  int p9);
 CVNLBLAPI_EXPORT int CVNLBLAPI_CALL PrintTrueFontW(int x, int y, const cvn_wchar* faceName, int p3,
                                                    int p4, int p5, int p6, int p7,
                                                    const cvn_wchar* text, int p9);

@@ -79,10 +79,10 @@ DRAVIX_EXPORT int DRAVIX_CALL printBitmapFile(int handle, const cvn_wchar* path,
 DRAVIX_EXPORT int DRAVIX_CALL print1DBarcode(int handle, const cvn_wchar* data, int symbology,
                                              int height, int moduleWidth, int alignment,
                                              int textPosition);
-DRAVIX_EXPORT int DRAVIX_CALL printQRCode(int handle, const cvn_wchar* data, int p1, int p2,
-                                          int p3, int p4);
-DRAVIX_EXPORT int DRAVIX_CALL printPDF417(int handle, const cvn_wchar* data, int p1, int p2,
-                                          int p3, int p4, int p5, int p6, int p7);
+DRAVIX_EXPORT int DRAVIX_CALL printQRCode(int handle, const cvn_wchar* data, int p1, int p2, int p3,
+                                          int p4);
+DRAVIX_EXPORT int DRAVIX_CALL printPDF417(int handle, const cvn_wchar* data, int p1, int p2, int p3,
+                                          int p4, int p5, int p6, int p7);
 DRAVIX_EXPORT int DRAVIX_CALL printGS1Databar(int handle, const cvn_wchar* data, int p1, int p2,
                                               int p3);
 DRAVIX_EXPORT int DRAVIX_CALL printCompositeBarcode(int handle, const cvn_wchar* data, int p1,
