@@ -13,10 +13,20 @@
 #include <cerrno>
 #include <chrono>
 
+#include "SocketError.h"
+
 namespace platform {
 namespace {
 
 thread_local int lastError = 0;
+
+}  // namespace
+
+void setSocketLastError(int error) {
+    lastError = error;
+}
+
+namespace {
 
 bool fail() {
     lastError = errno;
@@ -104,6 +114,14 @@ bool TcpStream::setKeepAlive(int timeMs, int intervalMs) {
 
 bool TcpStream::setSendBufferSize(int bytes) {
     return ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes) == 0 || fail();
+}
+
+bool TcpStream::bind(uint32_t ipv4, int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(ipv4);
+    return ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 || fail();
 }
 
 bool TcpStream::connect(uint32_t ipv4, int port) {

@@ -39,6 +39,8 @@ public:
     bool setKeepAlive(int timeMs, int intervalMs);
     bool setSendBufferSize(int bytes);
 
+    // Gives the local end an address (host byte order) and port before connecting.
+    bool bind(uint32_t ipv4, int port);
     // Starts connecting to an address in host byte order. True when connected or
     // under way (a non-blocking socket); false with socketLastError() otherwise.
     bool connect(uint32_t ipv4, int port);
