@@ -1,0 +1,399 @@
+#include "ZuzHTTPRequest.h"
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+#include "DevicesList.h"
+#include "TraceLog.h"
+#include "ZuzData.h"
+#include "ZuzDeviceController.h"
+#include "platform/Clock.h"
+#include "platform/ServerSocket.h"
+#include "platform/Text.h"
+
+namespace {
+
+constexpr const char* kMaker = "CORVANE";
+constexpr const char* kProduct = "Vembrix";
+constexpr const char* kMakerHomePage = "http://www.corvane.example/";
+constexpr const char* kServerName = "Vembrix-HttpSvr/1.0";
+
+struct StatusText {
+    int code;
+    const char* text;
+};
+constexpr StatusText kStatusTexts[] = {{200, "200 OK"},
+                                       {400, "400 Bad Request"},
+                                       {404, "404 Not Found"},
+                                       {501, "501 Not Implemented"}};
+
+const char* statusText(int code) {
+    for (const StatusText& entry : kStatusTexts) {
+        if (entry.code == code)
+            return entry.text;
+    }
+    return "";
+}
+
+// "Mon, 07 Dec 2026 01:10:00 GMT", always in English.
+std::string httpDate() {
+    static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    using namespace std::chrono;
+    const sys_time<milliseconds> now{milliseconds(platform::clock().epochMillis())};
+    const sys_days day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss<seconds> time{floor<seconds>(now - day)};
+    char text[64];
+    std::snprintf(text, sizeof text, "%s, %02u %s %04d %02ld:%02ld:%02ld GMT",
+                  kDays[weekday(day).c_encoding()], static_cast<unsigned>(date.day()),
+                  kMonths[static_cast<unsigned>(date.month()) - 1], static_cast<int>(date.year()),
+                  static_cast<long>(time.hours().count()),
+                  static_cast<long>(time.minutes().count()),
+                  static_cast<long>(time.seconds().count()));
+    return text;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Leading blanks, a sign and the digits that follow, like atoi; beyond int it stops at
+// the nearest limit.
+int decimalValue(const std::string& text) {
+    size_t i = text.find_first_not_of(" \t\n\v\f\r");
+    if (i == std::string::npos)
+        return 0;
+    const bool negative = text[i] == '-';
+    if (text[i] == '-' || text[i] == '+')
+        ++i;
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = std::min<long long>(value * 10 + (text[i] - '0'), 1LL + INT_MAX);
+    value = negative ? -value : value;
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
+std::string trimLeft(const std::string& text) {
+    size_t first = text.find_first_not_of(' ');
+    return first == std::string::npos ? "" : text.substr(first);
+}
+
+std::string trimRight(const std::string& text) {
+    size_t last = text.find_last_not_of(' ');
+    return last == std::string::npos ? "" : text.substr(0, last + 1);
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// The URL after its prefix: "/vembrix/Printer1/AbCdEfGh" names Printer1 with the rest
+// AbCdEfGh; "/vembrix/" names nothing; "/vembrix" names "vembrix".
+struct PathParts {
+    std::string name;
+    std::string rest;
+};
+PathParts splitPath(const std::string& url) {
+    const size_t second = url.find('/', 1);
+    const std::string path = second == std::string::npos ? url : url.substr(second);
+    const size_t slash = path.find('/', 1);
+    if (slash != std::string::npos)
+        return {path.substr(1, slash - 1), path.substr(slash + 1)};
+    return {path.size() > 1 ? path.substr(1) : "", ""};
+}
+
+std::string pageOf(const std::string& content) {
+    return std::string("<html><h1>") + kMaker + " " + kProduct + "</h1>\n<p>\n" + content +
+           "\n</html>\n";
+}
+
+}  // namespace
+
+CZuzHTTPRequest::CZuzHTTPRequest(platform::ServerSocket& socket, const ZuzRequestContext& context)
+    : m_request(std::make_unique<CRequest>()), m_socket(socket), m_context(context) {}
+
+int CZuzHTTPRequest::ReceiveData() {
+    const int got = m_socket.receive(m_read, kReadSize);
+    if (got < 0)
+        return -1;
+    // Each connection is answered once; what a client sends after that is dropped.
+    if (m_parseState == kComplete)
+        return got;
+
+    const size_t length = static_cast<size_t>(got);
+    size_t position = 0;
+    if (m_parseState == kRequestLine || m_parseState == kHeaders) {
+        while (GetLine(length, position)) {
+            if (m_line.empty()) {
+                m_parseState = kBody;
+                break;
+            }
+            ProcessLine();
+        }
+    }
+    if (m_parseState == kBody) {
+        if (!GetContentLength() || m_request->contentLength < 0) {
+            m_parseState = kComplete;  // a negative length declares no body either
+        } else {
+            AddToBody(length, position);
+            waitForBody();
+        }
+    }
+    if (m_parseState != kComplete)
+        return got;
+
+    auto header = m_request->headers.find("content-length");
+    TraceWrite("CZuzHTTPRequest::ReceiveData", __LINE__,
+               "ReceiveData completed : Content-Length:(%d/%s)",
+               static_cast<int>(m_request->body.size()),
+               header == m_request->headers.end() ? "" : header->second.c_str());
+    m_buffer.clear();
+    m_sent = 0;
+    return StartResponse();
+}
+
+bool CZuzHTTPRequest::GetLine(size_t readLength, size_t& position) {
+    while (position < readLength) {
+        const char c = m_read[position++];
+        if (c == '\n')
+            return true;
+        if (c != '\r')
+            m_line += c;
+    }
+    return false;
+}
+
+void CZuzHTTPRequest::ProcessLine() {
+    CRequest& request = *m_request;
+    if (m_parseState == kRequestLine) {
+        const size_t blank = m_line.find(' ');
+        if (blank != std::string::npos) {
+            request.method = m_line.substr(0, blank);
+            const std::string rest = trimLeft(m_line.substr(blank + 1));
+            const size_t second = rest.find(' ');
+            if (second != std::string::npos) {
+                request.url = rest.substr(0, second);
+                request.version = trimLeft(rest.substr(second + 1));
+            } else {
+                request.url = trimRight(rest);
+            }
+            const size_t question = request.url.find('?');
+            if (question != std::string::npos) {
+                request.query = request.url.substr(question + 1);
+                request.url.resize(question);
+            }
+            request.url = DecodeURL(request.url);
+            TraceWrite("CZuzHTTPRequest::ProcessLine", __LINE__, "%s", request.url.c_str());
+        }
+        m_parseState = kHeaders;
+    } else {
+        const size_t colon = m_line.find(':');
+        if (colon != std::string::npos)
+            request.headers[platform::asciiLower(m_line.substr(0, colon))] =
+                trimLeft(m_line.substr(colon + 1));
+    }
+    m_line.clear();
+}
+
+bool CZuzHTTPRequest::GetContentLength() {
+    auto header = m_request->headers.find("content-length");
+    if (header == m_request->headers.end() || header->second.empty())
+        return false;
+    m_request->contentLength = decimalValue(header->second);
+    return true;
+}
+
+void CZuzHTTPRequest::AddToBody(size_t readLength, size_t offset) {
+    std::string& body = m_request->body;
+    body.append(m_read + offset, readLength - offset);
+    if (body.size() >= static_cast<size_t>(m_request->contentLength)) {
+        body.resize(static_cast<size_t>(m_request->contentLength));
+        m_parseState = kComplete;
+    }
+}
+
+void CZuzHTTPRequest::waitForBody() {
+    int waitsLeft = m_context.bodyWaits;
+    while (m_parseState != kComplete) {
+        const int got = m_socket.receive(m_read, kReadSize);
+        if (got > 0) {
+            AddToBody(static_cast<size_t>(got), 0);
+            continue;
+        }
+        // A client that closed its side, a failed connection or waits used up: the
+        // request is taken with the body that came.
+        if (got == 0 || platform::socketLastError() != platform::kSocketWouldBlock ||
+            waitsLeft == 0) {
+            m_parseState = kComplete;
+            break;
+        }
+        --waitsLeft;
+        m_socket.waitReadable(static_cast<int>(m_context.bodyWait.count()));
+    }
+}
+
+int CZuzHTTPRequest::StartResponse() {
+    const CRequest& request = *m_request;
+    if (platform::equalsIgnoringAsciiCase(request.method, "GET") && request.contentLength == 0)
+        respondToGet();
+    else if (platform::equalsIgnoringAsciiCase(request.method, "POST") && request.contentLength > 0)
+        respondToPost();
+    else
+        ErrorResponse(501);
+    return 0;
+}
+
+void CZuzHTTPRequest::respondToGet() {
+    const std::string& url = m_request->url;
+    if (!startsWith(url, kUrlPrefix)) {
+        TraceError("CZuzHTTPRequest::StartResponse", __LINE__, "not found request url:%s",
+                   url.c_str());
+        ErrorResponse(404);
+        return;
+    }
+    const PathParts parts = splitPath(url);
+    if (parts.name.empty()) {
+        writePage(std::string("<html><h1>") + kMaker + " " + kProduct + "</h1>\n<p><a href=\"" +
+                  kMakerHomePage + "\">Visit Corvane homepage</a></html>\n");
+    } else if (parts.name == "device") {
+        writePage(pageOf(deviceTable(nullptr)));
+    } else if (!parts.rest.empty()) {
+        if (!m_context.devices->isRegistered(parts.name)) {
+            TraceError("CZuzHTTPRequest::StartResponse", __LINE__, "not found request url:%s",
+                       url.c_str());
+            ErrorResponse(404);
+            return;
+        }
+        std::string result;
+        m_context.controller->CheckZuzStatus(parts.name, parts.rest, result,
+                                             m_context.statusTimeout, m_context.stop);
+        writePage(result);
+    } else {
+        writePage(pageOf(deviceTable(&parts.name)));
+    }
+}
+
+void CZuzHTTPRequest::respondToPost() {
+    const std::string& url = m_request->url;
+    PathParts parts = splitPath(url);
+    const bool command = endsWith(url, ".cvn");
+    if (!startsWith(url, kUrlPrefix) ||
+        (!command && (parts.name.empty() || !m_context.devices->isRegistered(parts.name)))) {
+        TraceError("CZuzHTTPRequest::StartResponse", __LINE__, "not found request url:%s",
+                   url.c_str());
+        ErrorResponse(404);
+        return;
+    }
+    bool statusQuery = false;
+    if (command) {
+        statusQuery = url.find("/checkStatus.cvn") != std::string::npos;
+        if (!statusQuery) {
+            const size_t suffix = parts.name.find(".cvn");
+            parts.name = suffix == std::string::npos ? "" : parts.name.substr(0, suffix);
+        }
+    } else if (parts.name == "list") {
+        ErrorResponse(404);
+        return;
+    }
+    std::string result;
+    const int state = m_context.controller->AddRequest(m_request->body, parts.name, statusQuery,
+                                                       result, m_context.stop);
+    if (state == kStateBadRequest)
+        ErrorResponse(400);
+    else
+        writePage(result);
+}
+
+std::string CZuzHTTPRequest::deviceTable(const std::string* statusFilter) const {
+    std::vector<CDeviceInfo> devices;
+    m_context.devices->copyDeviceList(devices);
+    if (devices.empty())
+        return "";
+    std::string table =
+        "<table border=\"1\">\n  <thead>\n    <tr>\n      <th>LogicalName</th>\n"
+        "      <th>Printer Name</th>\n      <th>Port</th>\n";
+    if (statusFilter)
+        table += "      <th>Status</th>\n";
+    table += "    </tr>\n  </thead>\n\n  <tbody>\n";
+    for (const CDeviceInfo& device : devices) {
+        if (statusFilter && device.physicalName != *statusFilter &&
+            device.logicalName != *statusFilter)
+            continue;
+        table += "    <tr>\n      <td>" + device.logicalName + "</td>\n      <td>" +
+                 device.physicalName + "</td>\n      <td>" + device.portText() + "</td>\n";
+        if (statusFilter)
+            table += "      <td></td>\n";  // no status is shown
+        table += "    </tr>\n";
+    }
+    table += "  </tbody>\n</table>\n";
+    return table;
+}
+
+std::string CZuzHTTPRequest::DecodeURL(std::string_view url) {
+    std::string decoded;
+    decoded.reserve(url.size());
+    for (size_t i = 0; i < url.size(); ++i) {
+        if (url[i] == '%' && i + 1 < url.size() && url[i + 1] == '%') {
+            decoded += '%';
+            ++i;
+            continue;
+        }
+        if (url[i] == '%' && i + 2 < url.size()) {
+            const int high = hexDigit(url[i + 1]);
+            const int low = hexDigit(url[i + 2]);
+            if (high >= 0 && low >= 0) {
+                decoded += static_cast<char>(high << 4 | low);
+                i += 2;
+                continue;
+            }
+        }
+        decoded += url[i];
+    }
+    return decoded;
+}
+
+void CZuzHTTPRequest::WriteStatusHead(int code) {
+    WriteResponse("HTTP/1.1 ");
+    WriteResponse(statusText(code));
+    WriteResponse("\r\n");
+    WriteResponse("Access-Control-Allow-Origin: *");
+    WriteResponse("\r\n");
+    AddHeader("Server", kServerName);
+    AddHeader("Date", httpDate());
+}
+
+void CZuzHTTPRequest::AddHeader(const std::string& name, const std::string& value) {
+    WriteResponse(name);
+    WriteResponse(": ");
+    WriteResponse(value);
+    WriteResponse("\r\n");
+}
+
+void CZuzHTTPRequest::ErrorResponse(int code) {
+    WriteStatusHead(code);
+    WriteResponse("\r\n");
+}
+
+void CZuzHTTPRequest::writePage(const std::string& page) {
+    WriteStatusHead(200);
+    WriteResponse("\r\n");
+    WriteResponse(page);
+}
+
+void CZuzHTTPRequest::WriteResponse(std::string_view text) {
+    m_buffer += text;
+}
