@@ -124,6 +124,10 @@ bool TcpStream::bind(uint32_t ipv4, int port) {
     return ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 || fail();
 }
 
+bool TcpStream::setReceiveBufferSize(int bytes) {
+    return ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0 || fail();
+}
+
 bool TcpStream::connect(uint32_t ipv4, int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -198,6 +202,10 @@ int TcpStream::send(const void* data, int length) {
 
 bool TcpStream::shutdownBoth() {
     return ::shutdown(fd_, SHUT_RDWR) == 0 || fail();
+}
+
+bool TcpStream::shutdownSending() {
+    return ::shutdown(fd_, SHUT_WR) == 0 || fail();
 }
 
 }  // namespace platform

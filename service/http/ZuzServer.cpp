@@ -313,8 +313,13 @@ CZuzServer::SendOutcome CZuzServer::sendResponse(SocketInfo& entry) {
                            entry.peer.text.c_str(), entry.peer.port, error);
                 return SendOutcome::Failed;
             }
-            if (++failures >= kSendTries)
-                return SendOutcome::GaveUp;  // the rest waits until the client closes
+            if (++failures >= kSendTries) {
+                // The rest waits until the client closes.
+                TraceError("CZuzServer::ServerThread", __LINE__,
+                           "IP=%s, port=%d, send stopped after %d tries", entry.peer.text.c_str(),
+                           entry.peer.port, kSendTries);
+                return SendOutcome::GaveUp;
+            }
             socket.waitWritable(retryWait);
             continue;
         }

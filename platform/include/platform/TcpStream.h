@@ -38,6 +38,7 @@ public:
     // Keep-alive on, first probe after `timeMs` of silence, then every `intervalMs`.
     bool setKeepAlive(int timeMs, int intervalMs);
     bool setSendBufferSize(int bytes);
+    bool setReceiveBufferSize(int bytes);
 
     // Gives the local end an address (host byte order) and port before connecting.
     bool bind(uint32_t ipv4, int port);
@@ -56,6 +57,8 @@ public:
     // Never raises a signal when the peer has gone.
     int send(const void* data, int length);
     bool shutdownBoth();
+    // No more sending; the peer reads the end of the stream.
+    bool shutdownSending();
 
 private:
     explicit TcpStream(int fd) : fd_(fd) {}

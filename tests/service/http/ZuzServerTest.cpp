@@ -1,0 +1,314 @@
+// The listener on a free loopback port, with the device controller over recording
+// bridges: pages, jobs and polls, bad input, connection limits and stop.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+
+#include "HttpTestSupport.h"
+#include "ZuzData.h"
+#include "ZuzHTTPRequest.h"
+#include "ZuzServer.h"
+
+namespace {
+
+std::string head(const char* status) {
+    return std::string("HTTP/1.1 ") + status +
+           "\r\nAccess-Control-Allow-Origin: *\r\nServer: Vembrix-HttpSvr/1.0\r\nDate: *\r\n\r\n";
+}
+
+// The Date value varies; it is checked for its form and then blanked.
+std::string withoutDate(const std::string& response) {
+    static const std::regex date(
+        "Date: (Sun|Mon|Tue|Wed|Thu|Fri|Sat), [0-3][0-9] "
+        "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [0-9]{4} "
+        "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] "
+        "GMT\r\n");
+    return std::regex_replace(response, date, "Date: *\r\n",
+                              std::regex_constants::format_first_only);
+}
+
+std::string responseIdOf(const std::string& message) {
+    const size_t at = message.find("\"ResponseID\":\"");
+    return at == std::string::npos ? "" : message.substr(at + 14, 8);
+}
+
+class ServerTest : public ControllerFixture {
+protected:
+    ServerTest() { controller = std::make_unique<CZuzDeviceController>(bridges(), options()); }
+    ~ServerTest() override {
+        server.reset();  // stops before the controller goes
+        controller.reset();
+    }
+
+    // A listener on a free port (or `port`), with `options` over the test's objects.
+    int start(CZuzServer::Options serverOptions = {}, int port = 0) {
+        server.reset();
+        serverOptions.controller = controller.get();
+        serverOptions.devices = &devices;
+        serverOptions.settings = &settingsRecord;
+        server = std::make_unique<CZuzServer>(serverOptions);
+        EXPECT_EQ(1, server->startZuzServer());
+        server->addListenPort(port);
+        EXPECT_NE(0, server->listeningPort());
+        return server->listeningPort();
+    }
+    std::string ask(const std::string& request) {
+        return withoutDate(roundTrip(server->listeningPort(), request).value_or("<no answer>"));
+    }
+    std::string get(const std::string& path) { return ask("GET " + path + " HTTP/1.1\r\n\r\n"); }
+    bool waitFor(const std::function<bool()>& condition) {
+        for (int i = 0; i < 2000 && !condition(); ++i)
+            std::this_thread::sleep_for(10ms);
+        return condition();
+    }
+
+    std::unique_ptr<CZuzDeviceController> controller;
+    std::unique_ptr<CZuzServer> server;
+};
+
+TEST_F(ServerTest, PagesAndRefusalsByteForByte) {
+    const std::string tableHead =
+        "<table border=\"1\">\n  <thead>\n    <tr>\n      <th>LogicalName</th>\n"
+        "      <th>Printer Name</th>\n      <th>Port</th>\n";
+    const std::string deviceTable =
+        tableHead +
+        "    </tr>\n  </thead>\n\n  <tbody>\n"
+        "    <tr>\n      <td>Labels</td>\n      <td>LX-400</td>\n      <td>127.0.0.1</td>\n    "
+        "</tr>\n"
+        "    <tr>\n      <td>Till</td>\n      <td>TR-80</td>\n      <td>COM3:9600:8:0:0:0</td>\n   "
+        " </tr>\n"
+        "    <tr>\n      <td>Nameless</td>\n      <td></td>\n      <td></td>\n    </tr>\n"
+        "    <tr>\n      <td>Odd</td>\n      <td></td>\n      <td></td>\n    </tr>\n"
+        "  </tbody>\n</table>\n";
+    const std::string statusHead =
+        tableHead + "      <th>Status</th>\n    </tr>\n  </thead>\n\n  <tbody>\n";
+    const std::string home =
+        head("200 OK") +
+        "<html><h1>CORVANE Vembrix</h1>\n<p><a href=\"http://www.corvane.example/\">Visit Corvane "
+        "homepage</a></html>\n";
+    const std::string devicePage =
+        head("200 OK") + "<html><h1>CORVANE Vembrix</h1>\n<p>\n" + deviceTable + "\n</html>\n";
+    auto statusPage = [&](const std::string& rows) {
+        return head("200 OK") + "<html><h1>CORVANE Vembrix</h1>\n<p>\n" + statusHead + rows +
+               "  </tbody>\n</table>\n\n</html>\n";
+    };
+    const std::string tillRow =
+        "    <tr>\n      <td>Till</td>\n      <td>TR-80</td>\n      <td>COM3:9600:8:0:0:0</td>\n"
+        "      <td></td>\n    </tr>\n";
+    const std::string notFound = head("404 Not Found");
+    const std::string notImplemented = head("501 Not Implemented");
+    const std::string badRequest = head("400 Bad Request");
+
+    const std::pair<std::string, std::string> cases[] = {
+        {"GET /vembrix/ HTTP/1.1\r\nHost: x\r\n\r\n", home},
+        {"get /vembrix/?page=1 HTTP/1.1\r\n\r\n", home},
+        {"GET /vembrix/device HTTP/1.1\r\n\r\n", devicePage},
+        {"GET /vembrix/device/anything HTTP/1.1\r\n\r\n", devicePage},
+        {"GET /vembrixfoo/device HTTP/1.1\r\n\r\n", devicePage},
+        {"GET /vembrix/%54ill HTTP/1.1\r\n\r\n", statusPage(tillRow)},
+        {"GET /vembrix/TR-80 HTTP/1.1\r\n\r\n", statusPage(tillRow)},
+        {"GET /vembrix HTTP/1.1\r\n\r\n", statusPage("")},
+        {"GET /Vembrix/ HTTP/1.1\r\n\r\n", notFound},
+        {"GET /vembrix/Nobody/AbCdEfGh HTTP/1.1\r\n\r\n", notFound},
+        {post("/vembrix/Printer9", "{}"), notFound},
+        {post("/vembrix/", "{}"), notFound},
+        {post("/other/Till", "{}"), notFound},
+        {"OPTIONS /vembrix/ HTTP/1.1\r\n\r\n", notImplemented},
+        {"HEAD /vembrix/ HTTP/1.1\r\n\r\n", notImplemented},
+        {"GET /vembrix/ HTTP/1.1\r\nContent-Length: 2\r\n\r\n{}", notImplemented},
+        {"POST /vembrix/Till HTTP/1.1\r\n\r\n", notImplemented},
+        {"POST /vembrix/Till HTTP/1.1\r\nContent-Length: -5\r\n\r\n{}", notImplemented},
+        {"\r\nGET /vembrix/ HTTP/1.1\r\n\r\n", notImplemented},
+        {post("/vembrix/Till", "not json"), badRequest},
+        {post("/vembrix/Till", R"({"id":1})"), badRequest},
+        {"POST /vembrix/Till HTTP/1.1\r\ncontent-LENGTH:   2\r\n\r\n[]", badRequest},
+        {post("/vembrix/Till/checkStatus.cvn", R"({"ResponseID":"AbCdEfGh"})"), badRequest},
+    };
+    start();
+    for (const auto& [request, expected] : cases) {
+        SCOPED_TRACE(request);
+        EXPECT_EQ(expected, ask(request));
+    }
+    EXPECT_TRUE(traced("not found request url:/Vembrix/"));
+}
+
+TEST(ZuzHTTPRequest, PercentEscapesDecodeAndBrokenOnesStay) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/%41b", "/Ab"}, {"%2f%2F", "//"}, {"%%", "%"},      {"%%41", "%41"},  {"a+b", "a+b"},
+        {"%4", "%4"},     {"%", "%"},       {"%zz1", "%zz1"}, {"%4%41", "%4A"},
+    };
+    for (const auto& [url, decoded] : cases)
+        EXPECT_EQ(decoded, CZuzHTTPRequest::DecodeURL(url)) << url;
+}
+
+TEST_F(ServerTest, JobIsReadyAtOnceAndItsResultIsCollectedOnce) {
+    const int port = start();
+
+    const std::string job =
+        post("/vembrix/Till", R"({"id":7,"mode":2,"functions":{"data":"1B 40"}})");
+    std::string answer = ask(job);
+    const std::string id = responseIdOf(answer);
+    EXPECT_EQ(head("200 OK") + R"({"RequestID":7,"ResponseID":")" + id + R"(","Result":"ready"})",
+              answer);
+    ASSERT_TRUE(std::regex_match(id, std::regex("[A-Za-z]{8}")));
+    ASSERT_TRUE(waitFor([&] { return pos.jobs().size() == 1; }));
+    EXPECT_EQ(std::string("\x1B\x40"), pos.jobs()[0].raw);
+
+    const std::string done = R"({"RequestID":7,"ResponseID":")" + id + R"(","Result":"success"})";
+    EXPECT_EQ(head("200 OK") + done, get("/vembrix/Till/" + id));
+    // Collected: a second poll waits its time-out out (shortened here) and finds nothing.
+    CZuzServer::Options quickPolls;
+    quickPolls.statusTimeout = 50ms;
+    start(quickPolls, port);
+    EXPECT_EQ(
+        head("200 OK") + R"({"RequestID":0,"ResponseID":"","Result":"not found match device"})",
+        get("/vembrix/Till/" + id));
+
+    // The same through status queries; one posted without a printer never matches.
+    answer = ask(post("/vembrix/Labels", R"({"id":3,"mode":1,"functions":{"data":"x"}})"));
+    const std::string query = R"({"ResponseID":")" + responseIdOf(answer) + R"(","RequestID":"3"})";
+    EXPECT_EQ(
+        head("200 OK") + R"({"RequestID":0,"ResponseID":"","Result":"not found match device"})",
+        ask(post("/vembrix/checkStatus.cvn",
+                 R"({"ResponseID":")" + responseIdOf(answer) + R"(","RequestID":3,"Timeout":0})")));
+    EXPECT_EQ(head("200 OK") + R"({"RequestID":3,"ResponseID":")" + responseIdOf(answer) +
+                  R"(","Result":"success"})",
+              ask(post("/vembrix/Labels/checkStatus.cvn", query)));
+
+    // A job for an unknown printer posted as a command is queued and fails later.
+    answer = ask(post("/vembrix/Printer9.cvn", R"({"id":4,"mode":1,"functions":{"data":"x"}})"));
+    EXPECT_NE(std::string::npos, answer.find("\"Result\":\"ready\""));
+    EXPECT_EQ(head("200 OK") + R"({"RequestID":4,"ResponseID":")" + responseIdOf(answer) +
+                  R"(","Result":"not found match device"})",
+              ask(post("/vembrix/Printer9/checkStatus.cvn",
+                       R"({"ResponseID":")" + responseIdOf(answer) + R"(","RequestID":4})")));
+}
+
+TEST_F(ServerTest, BodiesAreTakenAsTheyArriveWithinTheWaits) {
+    const int port = start();
+    const std::string json = R"({"mode":1,"functions":{"data":"ab"}})";
+    auto withLength = [&](size_t length, const std::string& body) {
+        return "POST /vembrix/Till HTTP/1.1\r\nContent-Length: " + std::to_string(length) +
+               "\r\n\r\n" + body;
+    };
+    // A head beyond one read is not answered.
+    EXPECT_EQ(
+        "", roundTrip(port, "GET /vembrix/ HTTP/1.1\r\nX: " + std::string(1100, 'x') + "\r\n\r\n"));
+    // Bytes beyond Content-Length are cut off: here the document's last brace.
+    EXPECT_EQ(head("400 Bad Request"), ask(withLength(json.size() - 1, json)));
+    // A body that never completes is taken as it is once the waits are used up.
+    EXPECT_EQ(head("400 Bad Request"), ask(withLength(200, json.substr(0, 10))));
+
+    // With waits far longer than any test, a body in pieces is gathered, and a client
+    // that stops sending is answered without the waits running out.
+    CZuzServer::Options longWaits;
+    longWaits.bodyWait = 60s;
+    start(longWaits, port);
+    HttpClient pieces(port);
+    ASSERT_TRUE(pieces.send(withLength(json.size(), json.substr(0, 7))));
+    std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(pieces.send(json.substr(7)));
+    EXPECT_NE(std::string::npos, pieces.readAll().value_or("").find("\"Result\":\"ready\""));
+    HttpClient early(port);
+    ASSERT_TRUE(early.send(withLength(json.size() + 50, json)));
+    early.closeSending();
+    EXPECT_NE(std::string::npos, early.readAll().value_or("").find("\"Result\":\"ready\""));
+}
+
+TEST_F(ServerTest, AnotherMachineIsRefusedUnansweredWhileRestrictPublicIsOn) {
+    const int port = start();
+    const std::string request = "GET /vembrix/ HTTP/1.1\r\n\r\n";
+    HttpClient local(port);
+    ASSERT_TRUE(local.send(request));
+    EXPECT_NE("", local.readAll().value_or(""));
+    HttpClient remote(port, 0x7F000002);  // stands for another machine
+    ASSERT_TRUE(remote.connected());
+    remote.send(request);
+    EXPECT_EQ("", remote.readAll().value_or("<no close>"));
+    EXPECT_TRUE(traced("check address of request IP:127.0.0.2"));
+
+    std::string ini = kPrintersIni;
+    ini.insert(ini.find("ListenPort"), "RestrictPublic=0\r\n");
+    home.writeFile("vembrix.ini", ini);
+    settingsRecord.loadSettings();
+    HttpClient allowed(port, 0x7F000002);
+    ASSERT_TRUE(allowed.send(request));
+    EXPECT_NE(std::string::npos, allowed.readAll().value_or("").find("Visit Corvane homepage"));
+}
+
+TEST_F(ServerTest, SixtyThreeClientsAreHeldAndTheSixtyFourthIsRefused) {
+    const int port = start();
+    std::vector<std::unique_ptr<HttpClient>> idle;
+    for (int i = 0; i < CZuzServer::kMaxSockets - 1; ++i) {
+        idle.push_back(std::make_unique<HttpClient>(port));
+        ASSERT_TRUE(idle.back()->connected());
+    }
+    ASSERT_TRUE(waitFor([&] { return server->socketCount() == CZuzServer::kMaxSockets; }));
+    HttpClient refused(port);
+    EXPECT_EQ("", refused.readAll().value_or("<no close>"));
+    EXPECT_TRUE(traced("Out of socket count"));
+
+    // Clients that send nothing hold their places but keep no one else waiting.
+    ASSERT_TRUE(idle[30]->send("GET /vembrix/ HTTP/1.1\r\n\r\n"));
+    EXPECT_NE("", idle[30]->readAll().value_or(""));
+    EXPECT_NE(std::string::npos, get("/vembrix/").find("200 OK"));
+}
+
+class LargeResponseTest : public ServerTest {
+protected:
+    // A job whose result message is far larger than any socket buffer.
+    std::string queueLargeResult() {
+        label.statusToRead = std::string(16 << 20, '7');
+        const std::string answer =
+            ask(post("/vembrix/Labels", R"({"id":2,"mode":0,"functions":{"func1":{"a":[]}}})"));
+        return "GET /vembrix/Labels/" + responseIdOf(answer) + " HTTP/1.1\r\n\r\n";
+    }
+};
+
+TEST_F(LargeResponseTest, ResponseLargerThanTheSendBufferArrivesWhole) {
+    CZuzServer::Options patient;
+    patient.sendRetryWait = 5s;
+    const int port = start(patient);
+    const std::string poll = queueLargeResult();
+    const std::string id = poll.substr(poll.find("Labels/") + 7, 8);
+    const std::string expected = R"({"RequestID":2,"ResponseID":")" + id +
+                                 R"(","Result":"success","ReadStatus":[)" + label.statusToRead +
+                                 "]}";
+    const std::string answer = roundTrip(port, poll).value_or("");
+    const size_t bodyAt = answer.find("\r\n\r\n") + 4;
+    ASSERT_EQ(expected.size(), answer.size() - bodyAt);
+    EXPECT_TRUE(answer.compare(bodyAt, std::string::npos, expected) == 0);
+}
+
+TEST_F(LargeResponseTest, ClientThatTakesNothingIsGivenUpAndOthersAreServed) {
+    CZuzServer::Options quick;
+    quick.sendRetryWait = 20ms;
+    const int port = start(quick);
+    const std::string poll = queueLargeResult();
+    HttpClient stalled(port, 0x7F000001, 4096);
+    ASSERT_TRUE(stalled.send(poll));
+    ASSERT_TRUE(waitFor([&] { return traced("send stopped after 5 tries"); }));
+    EXPECT_NE(std::string::npos, get("/vembrix/").find("200 OK"));
+    EXPECT_FALSE(stalled.readAll(1s)) << "the stalled connection should stay open, unfinished";
+}
+
+TEST_F(ServerTest, StopEndsAPollInProgressAndARestartListensOnThePortAgain) {
+    CZuzServer::Options longPolls;
+    longPolls.statusTimeout = 600s;
+    const int port = start(longPolls);
+    EXPECT_NE(std::string::npos, get("/vembrix/").find("200 OK"));
+    HttpClient waiting(port);
+    ASSERT_TRUE(waiting.send("GET /vembrix/Till/AbCdEfGh HTTP/1.1\r\n\r\n"));
+    ASSERT_TRUE(waitFor([&] { return traced("/vembrix/Till/AbCdEfGh"); }));
+    server->stopZuzServer();
+    EXPECT_NE(std::string::npos, waiting.readAll().value_or("").find("not found match device"));
+    EXPECT_EQ(0, server->listeningPort());
+
+    EXPECT_EQ(1, server->startZuzServer());
+    server->addListenPort(port);
+    EXPECT_EQ(port, server->listeningPort());
+    EXPECT_NE(std::string::npos, get("/vembrix/").find("200 OK"));
+}
+
+}  // namespace
