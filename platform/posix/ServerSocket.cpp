@@ -13,41 +13,19 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "SocketError.h"
+#include "SocketCalls.h"
 
 namespace platform {
 namespace {
 
 bool fail() {
-    setSocketLastError(errno);
-    return false;
+    return socketCallFailed();
 }
 
 std::string addressText(const in_addr& address) {
     char text[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &address, text, sizeof text);
     return text;
-}
-
-int pendingError(int fd) {
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
-        return errno;
-    return error;
-}
-
-WaitResult waitFor(int fd, short events, int timeoutMs) {
-    pollfd entry{fd, events, 0};
-    int result;
-    do {
-        result = ::poll(&entry, 1, std::max(0, timeoutMs));
-    } while (result < 0 && errno == EINTR);
-    if (result < 0) {
-        fail();
-        return WaitResult::Failed;
-    }
-    return result == 0 ? WaitResult::TimedOut : WaitResult::Ready;
 }
 
 }  // namespace
@@ -76,11 +54,7 @@ bool ServerSocket::bind(uint32_t ipv4, int port) {
     // still refused.
     int on = 1;
     ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(ipv4);
-    return ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 || fail();
+    return socketBind(fd_, ipv4, port);
 }
 
 bool ServerSocket::listen() {
@@ -88,10 +62,7 @@ bool ServerSocket::listen() {
 }
 
 bool ServerSocket::setNonBlocking() {
-    int flags = ::fcntl(fd_, F_GETFL);
-    if (flags < 0)
-        return fail();
-    return ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) == 0 || fail();
+    return socketSetNonBlocking(fd_);
 }
 
 int ServerSocket::localPort() const {
@@ -125,27 +96,11 @@ bool ServerSocket::peerAddress(PeerAddress& out) const {
 }
 
 int ServerSocket::receive(void* buffer, int length) {
-    for (;;) {
-        ssize_t got = ::recv(fd_, buffer, static_cast<size_t>(std::max(0, length)), 0);
-        if (got >= 0)
-            return static_cast<int>(got);
-        if (errno != EINTR) {
-            fail();
-            return -1;
-        }
-    }
+    return socketReceive(fd_, buffer, length);
 }
 
 int ServerSocket::send(const void* data, int length) {
-    for (;;) {
-        ssize_t sent = ::send(fd_, data, static_cast<size_t>(std::max(0, length)), MSG_NOSIGNAL);
-        if (sent >= 0)
-            return static_cast<int>(sent);
-        if (errno != EINTR) {
-            fail();
-            return -1;
-        }
-    }
+    return socketSend(fd_, data, length);
 }
 
 bool ServerSocket::shutdownBoth() {
@@ -153,11 +108,11 @@ bool ServerSocket::shutdownBoth() {
 }
 
 WaitResult ServerSocket::waitReadable(int timeoutMs) {
-    return waitFor(fd_, POLLIN | POLLRDHUP, timeoutMs);
+    return socketWait(fd_, POLLIN | POLLRDHUP, timeoutMs);
 }
 
 WaitResult ServerSocket::waitWritable(int timeoutMs) {
-    return waitFor(fd_, POLLOUT, timeoutMs);
+    return socketWait(fd_, POLLOUT, timeoutMs);
 }
 
 SocketWaiter::SocketWaiter() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
@@ -221,7 +176,7 @@ bool SocketWaiter::takeEvents(ServerSocket& socket, NetworkEvents& out) {
         setSocketLastError(EBADF);
         return false;
     }
-    const int error = (happened & POLLERR) ? pendingError(socket.fd_) : 0;
+    const int error = (happened & POLLERR) ? socketPendingError(socket.fd_) : 0;
     const unsigned selected = socket.selected_;
     if (selected & kSocketAccept) {
         out.accept = happened & (POLLIN | POLLERR);

@@ -13,7 +13,7 @@
 #include <cerrno>
 #include <chrono>
 
-#include "SocketError.h"
+#include "SocketCalls.h"
 
 namespace platform {
 namespace {
@@ -26,11 +26,15 @@ void setSocketLastError(int error) {
     lastError = error;
 }
 
+bool socketCallFailed() {
+    lastError = errno;
+    return false;
+}
+
 namespace {
 
 bool fail() {
-    lastError = errno;
-    return false;
+    return socketCallFailed();
 }
 
 // The kernel counts keep-alive times in whole seconds.
@@ -51,7 +55,9 @@ int pollFor(pollfd& entry, int timeoutMs) {
     }
 }
 
-WaitResult waitFor(int fd, short events, int timeoutMs) {
+}  // namespace
+
+WaitResult socketWait(int fd, short events, int timeoutMs) {
     pollfd entry{fd, events, 0};
     int result = pollFor(entry, std::max(0, timeoutMs));
     if (result < 0) {
@@ -66,8 +72,6 @@ WaitResult waitFor(int fd, short events, int timeoutMs) {
     }
     return WaitResult::Ready;
 }
-
-}  // namespace
 
 const int kSocketWouldBlock = EWOULDBLOCK;
 const int kSocketNotSocket = ENOTSOCK;
@@ -94,11 +98,15 @@ bool TcpStream::setLinger(bool on, int seconds) {
     return ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &value, sizeof value) == 0 || fail();
 }
 
-bool TcpStream::setNonBlocking() {
-    int flags = ::fcntl(fd_, F_GETFL);
+bool socketSetNonBlocking(int fd) {
+    int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0)
         return fail();
-    return ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) == 0 || fail();
+    return ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0 || fail();
+}
+
+bool TcpStream::setNonBlocking() {
+    return socketSetNonBlocking(fd_);
 }
 
 bool TcpStream::setKeepAlive(int timeMs, int intervalMs) {
@@ -116,12 +124,16 @@ bool TcpStream::setSendBufferSize(int bytes) {
     return ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes) == 0 || fail();
 }
 
-bool TcpStream::bind(uint32_t ipv4, int port) {
+bool socketBind(int fd, uint32_t ipv4, int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(ipv4);
-    return ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 || fail();
+    return ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 || fail();
+}
+
+bool TcpStream::bind(uint32_t ipv4, int port) {
+    return socketBind(fd_, ipv4, port);
 }
 
 bool TcpStream::setReceiveBufferSize(int bytes) {
@@ -144,19 +156,23 @@ bool TcpStream::connect(uint32_t ipv4, int port) {
 }
 
 WaitResult TcpStream::waitWritable(int timeoutMs) {
-    return waitFor(fd_, POLLOUT, timeoutMs);
+    return socketWait(fd_, POLLOUT, timeoutMs);
 }
 
 WaitResult TcpStream::waitReadable(int timeoutMs) {
-    return waitFor(fd_, POLLIN | POLLRDHUP, timeoutMs);
+    return socketWait(fd_, POLLIN | POLLRDHUP, timeoutMs);
+}
+
+int socketPendingError(int fd) {
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+        return errno;
+    return error;
 }
 
 int TcpStream::pendingError() {
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
-        return errno;
-    return error;
+    return socketPendingError(fd_);
 }
 
 PeerState TcpStream::peerState() {
@@ -176,9 +192,9 @@ PeerState TcpStream::peerState() {
     return PeerState::Closed;
 }
 
-int TcpStream::receive(void* buffer, int length) {
+int socketReceive(int fd, void* buffer, int length) {
     for (;;) {
-        ssize_t got = ::recv(fd_, buffer, static_cast<size_t>(std::max(0, length)), 0);
+        ssize_t got = ::recv(fd, buffer, static_cast<size_t>(std::max(0, length)), 0);
         if (got >= 0)
             return static_cast<int>(got);
         if (errno != EINTR) {
@@ -188,9 +204,9 @@ int TcpStream::receive(void* buffer, int length) {
     }
 }
 
-int TcpStream::send(const void* data, int length) {
+int socketSend(int fd, const void* data, int length) {
     for (;;) {
-        ssize_t sent = ::send(fd_, data, static_cast<size_t>(std::max(0, length)), MSG_NOSIGNAL);
+        ssize_t sent = ::send(fd, data, static_cast<size_t>(std::max(0, length)), MSG_NOSIGNAL);
         if (sent >= 0)
             return static_cast<int>(sent);
         if (errno != EINTR) {
@@ -198,6 +214,14 @@ int TcpStream::send(const void* data, int length) {
             return -1;
         }
     }
+}
+
+int TcpStream::receive(void* buffer, int length) {
+    return socketReceive(fd_, buffer, length);
+}
+
+int TcpStream::send(const void* data, int length) {
+    return socketSend(fd_, data, length);
 }
 
 bool TcpStream::shutdownBoth() {

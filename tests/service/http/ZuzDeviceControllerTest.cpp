@@ -49,6 +49,8 @@ TEST_F(DeviceControllerTest, JobsReachTheBridgeOfTheirPrinterAsOrderedCallsOrExa
          {"1|a|t", "1|z", "2|b", "7|d|3000000000.000000", "10|c|x|7|1|0|0.500000|||"},
          std::nullopt},
         {"Till", R"({"mode":1,"functions":{"data":"AB\u00e9\n"}})", "success", {}, "AB\xC3\xA9\n"},
+        // A byte that is no UTF-8 becomes the default character.
+        {"Till", "{\"mode\":1,\"functions\":{\"data\":\"A\xFF\"}}", "success", {}, "A?"},
         {"Till",
          R"({"mode":2,"functions":{"data":"1B 40 0a 00 F"}})",
          "success",
