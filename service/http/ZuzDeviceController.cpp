@@ -232,9 +232,10 @@ int CZuzDeviceController::AddRequest(std::string_view text, const std::string& l
 
 int CZuzDeviceController::AddZuzData(std::unique_ptr<CZuzData> request, std::string& result) {
     Shared& shared = *shared_;
+    bool duplicate;
     {
         std::lock_guard<std::mutex> guard(shared.lock);
-        const bool duplicate = shared.checkDupReq && shared.queue.find([&](const CZuzData& queued) {
+        duplicate = shared.checkDupReq && shared.queue.find([&](const CZuzData& queued) {
             return queued.requestId == request->requestId &&
                    queued.responseId == request->responseId;
         });
@@ -247,7 +248,7 @@ int CZuzDeviceController::AddZuzData(std::unique_ptr<CZuzData> request, std::str
             shared.queue.push(std::move(request));
         }
     }
-    if (!request) {
+    if (!duplicate) {
         shared.queueChanged.notify_one();
         return kStateReady;
     }
