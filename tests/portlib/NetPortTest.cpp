@@ -412,6 +412,7 @@ TEST_F(NetPortTest, EchoIsSentAtMostOncePerPingInterval) {
 // An echo that cannot be sent is no printer that does not answer: ordinary users may send
 // none (net.ipv4.ping_group_range here lets no group in), root may.
 TEST_F(NetPortTest, RealEchoOrItsAbsenceKeepsThePortOnLine) {
+    peer.stop();  // each child makes its own; a process forks only while it has one thread
     for (bool asNobody : {false, true}) {
         SCOPED_TRACE(asNobody ? "unprivileged" : "privileged");
         childprocess::openToEveryone(home.path());
