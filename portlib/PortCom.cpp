@@ -54,8 +54,10 @@ void CPortCom::SetCheckModemStatus(bool bCheckCTS, bool bCheckDSR) {
 }
 
 bool CPortCom::CreateDeviceOption(int type, const std::string& name) {
-    std::string upper = platform::asciiUpper(name);
-    if (upper.compare(0, 3, "COM") != 0)
+    // A device node keeps its letter case; a COM name is matched without regard to it.
+    bool node = platform::isSerialDeviceNode(name);
+    std::string upper = node ? name : platform::asciiUpper(name);
+    if (!node && upper.compare(0, 3, "COM") != 0)
         return false;
 
     std::vector<std::string> fields = splitFields(upper);
@@ -68,7 +70,7 @@ bool CPortCom::CreateDeviceOption(int type, const std::string& name) {
         *settings[i] = value;
         settingGiven[i] = true;
     }
-    if (deviceName.compare(0, 3, "COM") != 0)
+    if (!node && deviceName.compare(0, 3, "COM") != 0)
         return false;
 
     timeouts = CommTimeouts{2, 0, 50, 10, 5000};
@@ -89,8 +91,7 @@ std::string CPortCom::devicePath() const {
 }
 
 bool CPortCom::OpenPort() {
-    CPortInterface::OpenPort();
-    if (!OpenPortSerial())
+    if (!CPortInterface::OpenPort() || !OpenPortSerial())
         return false;
     StartAfterOpen();
     return true;

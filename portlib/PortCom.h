@@ -36,13 +36,14 @@ public:
     void SetCheckModemStatus(bool bCheckCTS, bool bCheckDSR) override;
     bool OpenPort() override;
     void ClosePort() override;
-    // "COM<n>[:baud[:data bits[:parity[:stop bits[:flow]]]]]", letter case ignored.
+    // "COM<n>[:baud[:data bits[:parity[:stop bits[:flow]]]]]", letter case ignored, or a
+    // serial device node in place of COM<n> (/dev/ttyUSB0:19200).
     bool CreateDeviceOption(int portType, const std::string& portName) override;
     int ReadPort(char* buffer, int length) override;
     int WritePort(const void* data, int length, int afterSleep) override;
 
     bool OpenPortSerial();
-    // The node the device name stands for (through the DOS device map).
+    // The node the device name stands for (through the DOS device map for a COM name).
     std::string devicePath() const;
 
     CommTimeouts timeouts;

@@ -8,6 +8,7 @@
 #include "RelvoParser.h"
 #include "SecureZero.h"
 #include "TraceLog.h"
+#include "platform/ModuleHold.h"
 
 namespace {
 
@@ -35,6 +36,13 @@ int pollPeriodMs(int timeout) {
     return std::max(timeout / 10, 0);
 }
 
+// Which port and which of its runs the calling thread reads for (none on a host's thread).
+thread_local const CPortInterface* tlsReadPort = nullptr;
+thread_local uint64_t tlsReadRun = 0;
+
+// An address inside this library, to find the library a read thread must keep loaded.
+void moduleAnchor() {}
+
 }  // namespace
 
 CPortInterface::CPortInterface(int readThreadIntervalMs)
@@ -57,6 +65,12 @@ CPortInterface::~CPortInterface() {
 
 bool CPortInterface::OpenPort() {
     TraceWrite(portId, 1, "CPortInterface::OpenPort", __LINE__, "+");
+    if (!nameAccepted_) {
+        // An unparsed name has no device behind it; a network port would reach this computer.
+        TraceError(portId, "CPortInterface::OpenPort", __LINE__, "Invalid port name : %s",
+                   portName.c_str());
+        return false;
+    }
     std::shared_ptr<CCVNParser> made;
     if (connectMode == kConnectModeGateway)
         made = std::make_shared<CRelvoParser>(queueMutex_);
@@ -79,8 +93,21 @@ bool CPortInterface::CreateDeviceOption(int, const std::string&) {
     return true;
 }
 
+bool CPortInterface::ApplyPortName(int type, const std::string& name) {
+    nameAccepted_ = CreateDeviceOption(type, name);
+    return nameAccepted_;
+}
+
 int CPortInterface::ReadPort(char*, int) {
     return 0;
+}
+
+int CPortInterface::ReadPortWithin(char* buffer, int length, int) {
+    return ReadPort(buffer, length);
+}
+
+void CPortInterface::PauseBetweenReads(int ms) {
+    InterruptibleWait(ms);
 }
 
 int CPortInterface::WritePort(const void*, int, int) {
@@ -99,6 +126,7 @@ int CPortInterface::Write(const void* data, int length, int afterSleep) {
 
     const char* position = static_cast<const char*>(data);
     int written = 0;
+    BeginWriteSpan();
     while (written < length) {
         int piece = std::min(length - written, pieceLimit);
         int n = WritePort(position, piece, afterSleep);
@@ -113,6 +141,7 @@ int CPortInterface::Write(const void* data, int length, int afterSleep) {
             break;
         }
     }
+    EndWriteSpan();
     return written;
 }
 
@@ -129,31 +158,38 @@ int CPortInterface::Read(void* buffer, int length, int timeout, int deviceId) {
         return ReadQueue(buffer, length, timeout, deviceId);
 
     std::shared_ptr<CCVNParser> current = parser();
-    if (!current)
+    if (!current || timeout <= 0)
         return 0;
-    SteadyClock::time_point start = SteadyClock::now();
-    if (timeout <= 0)
-        return 0;
+    FillQueue(*current, length, timeout, deviceId);
+    return TakeQueued(*current, buffer, length, deviceId);
+}
 
+void CPortInterface::FillQueue(const CCVNParser& current, int length, int timeout, int deviceId) {
+    SteadyClock::time_point start = SteadyClock::now();
     char local[kReadBlockSize];
-    int n = 0;
-    do {
+    // Bytes queued by earlier calls count: a caller asking for bytes that are there has them.
+    while (current.Available(deviceId) < length) {
+        int left = timeout - elapsedMs(start);
+        if (left <= 0)
+            break;
         std::memset(local, 0, sizeof local);
-        n = ReadPort(local, std::min(length, kReadBlockSize));
+        int n = ReadPortWithin(local, std::min(length, kReadBlockSize), left);
         if (n > 0) {
             Deliver(local, n);
-            if (current->Available(deviceId) >= length)
-                break;
-        } else if (InterruptibleWait(pollPeriodMs(timeout))) {
-            break;
+            continue;
         }
-    } while (elapsedMs(start) < timeout);
+        left = timeout - elapsedMs(start);
+        if (left <= 0 || InterruptibleWait(std::min(pollPeriodMs(timeout), left)))
+            break;
+    }
     secureZero(local, sizeof local);
+}
 
-    // Bytes queued by earlier passes stay for the next call when the last one brought none.
-    if (n <= 0 || current->Available(deviceId) == 0)
-        return 0;
-    return ReadQueue(buffer, length, timeout, deviceId);
+int CPortInterface::TakeQueued(CCVNParser& current, void* buffer, int length, int deviceId) {
+    int taken = current.TakeData(deviceId, buffer, length);
+    if (taken > 0 && taken < length)
+        TraceError(portId, "CPortInterface::ReadQueue", __LINE__, "-fail (%d/%d)", taken, length);
+    return taken;
 }
 
 int CPortInterface::ReadQueue(void* buffer, int length, int timeout, int deviceId) {
@@ -207,16 +243,31 @@ void CPortInterface::StopReadThread() {
     }
     if (!threadEnded && readThread_.joinable()) {
         if (!WaitForThreadEnd(kStopLastWaitMs)) {
-            // No thread can be killed here. Every wait inside ReadPort is bounded, so the
-            // join below ends; the lines keep the log of a stuck thread the same.
             TraceWrite(portId, 1, kMethod, __LINE__, "TerminateThread Port ReadThread.");
-            readThread_.join();
+            AbandonReadThread();
             TraceWrite(portId, 1, kMethod, __LINE__, "complete TerminateThread Port ReadThread.");
-            threadEnded = true;
         }
     }
     if (readThread_.joinable())
         readThread_.join();
+}
+
+void CPortInterface::AbandonReadThread() {
+    // Nothing can end a thread from outside (a receiver may wait on a lock its host holds
+    // while it closes the port). The thread is let go of: its run ends here, so it hands
+    // nothing more to the parser nor to a later open of the port, and it keeps the port
+    // object and this library until it returns. A port nobody shares cannot be kept.
+    if (weak_from_this().expired()) {
+        readThread_.join();
+        threadEnded = true;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(stopMutex_);
+        ++run_;
+        threadEnded = true;
+    }
+    readThread_.detach();
 }
 
 void CPortInterface::SetWrite(bool isWrite) {
@@ -245,29 +296,48 @@ bool CPortInterface::InterruptibleWait(int ms) {
     int steps = ms / 10;
     std::unique_lock<std::mutex> lock(stopMutex_);
     return stopSignal_.wait_for(lock, std::chrono::milliseconds(steps * 10),
-                                [this] { return m_bTerminateThread.load(); });
+                                [this] { return StopRequested(); });
+}
+
+bool CPortInterface::StopRequested() const {
+    if (m_bTerminateThread)
+        return true;
+    return tlsReadPort == this && tlsReadRun != run_;
 }
 
 void CPortInterface::StartAfterOpen() {
+    bool keepThread = false;
+    uint64_t run = 0;
     {
         std::lock_guard<std::mutex> guard(stopMutex_);
         m_bTerminateThread = false;
+        // A thread that has not seen the last stop yet (a receiver closed its port and the
+        // host opened it again at once) reads on for this open.
+        keepThread = useReadThread && readThread_.joinable() && !threadEnded;
+        if (!keepThread)
+            ++run_;
+        run = run_;
     }
-    if (useReadThread)
-        StartReadThread();
+    if (!keepThread && readThread_.joinable()) {
+        if (threadEnded)
+            readThread_.join();
+        else
+            readThread_.detach();  // it has seen its run end and leaves by itself
+    }
+    if (useReadThread && !keepThread)
+        StartReadThread(run);
     DetectGateway();
 }
 
-void CPortInterface::StartReadThread() {
-    if (readThread_.joinable()) {
-        if (!threadEnded)
-            return;
-        readThread_.join();
-    }
+void CPortInterface::StartReadThread(uint64_t run) {
     threadEnded = false;
+    // The library stays loaded while the thread runs, also when its host unloads it with
+    // the port still open. The reference is taken here, before the host's call returns.
+    auto hold = std::make_shared<platform::ModuleHold>(
+        platform::ModuleHold::of(reinterpret_cast<const void*>(&moduleAnchor)));
     // Raising the priority needs privileges a printer host does not have; the thread
     // runs at the normal priority.
-    readThread_ = std::thread(&CPortInterface::ReadThread, this);
+    readThread_ = std::thread([this, run, hold] { ReadThread(run, *hold); });
 }
 
 void CPortInterface::DetectGateway() {
@@ -302,10 +372,18 @@ void CPortInterface::ReplaceParser(std::shared_ptr<CCVNParser> replacement) {
     // `old` is released here, outside the lock; a caller still holding it keeps it alive.
 }
 
+std::shared_ptr<CCVNParser> CPortInterface::ParserForCaller() const {
+    if (tlsReadPort != this)
+        return parser();
+    // One step with the end of the run, so a let-go thread never reaches a later parser.
+    std::lock_guard<std::mutex> guard(stopMutex_);
+    return tlsReadRun == run_ ? parser() : nullptr;
+}
+
 void CPortInterface::Deliver(const char* data, int length) {
     if (length <= 0)
         return;
-    std::shared_ptr<CCVNParser> current = parser();
+    std::shared_ptr<CCVNParser> current = ParserForCaller();
     if (current)
         current->Parse(data, length);
     {
@@ -316,40 +394,47 @@ void CPortInterface::Deliver(const char* data, int length) {
 }
 
 void CPortInterface::FirePowerStatus(bool onLine) {
-    std::shared_ptr<CCVNParser> current = parser();
+    std::shared_ptr<CCVNParser> current = ParserForCaller();
     if (current)
         current->FirePowerStatusReceiver(onLine);
 }
 
-void CPortInterface::ReadThread() {
+void CPortInterface::ReadThread(uint64_t run, platform::ModuleHold& hold) {
+    // Given back only after this function and the thread's start have returned.
+    hold.releaseAtThreadExit();
     // Empty for a port that no shared pointer owns (tests build some on the stack).
     std::shared_ptr<CPortInterface> self = weak_from_this().lock();
+    tlsReadPort = this;
+    tlsReadRun = run;
     const char* kMethod = "CPortInterface::ReadThread";
     TraceWrite(portId, 1, kMethod, __LINE__,
                "***************** Port Read Thread Start ***********");
     char buffer[kReadBlockSize];
     for (;;) {
-        if (EndIfStopRequested())
+        if (EndIfStopRequested(run))
             break;
         std::memset(buffer, 0, sizeof buffer);
         int n = ReadPort(buffer, kReadBlockSize);
         if (n > 0)
             Deliver(buffer, std::min(n, kReadBlockSize));
-        if (EndIfStopRequested())
+        if (EndIfStopRequested(run))
             break;
-        InterruptibleWait(readThreadInterval);
+        PauseBetweenReads(readThreadInterval);
     }
     secureZero(buffer, sizeof buffer);
     TraceWrite(portId, 1, kMethod, __LINE__, "***************** Port Read Thread End ***********");
     stopSignal_.notify_all();
+    tlsReadPort = nullptr;
     // May delete the port; nothing of it is touched after this.
     self.reset();
 }
 
-bool CPortInterface::EndIfStopRequested() {
+bool CPortInterface::EndIfStopRequested(uint64_t run) {
     // One step with the flag's reset in StartAfterOpen: a reopen either finds this thread
     // ended and starts a new one, or clears the flag before this thread looks at it.
     std::lock_guard<std::mutex> guard(stopMutex_);
+    if (run != run_)
+        return true;
     if (m_bTerminateThread)
         threadEnded = true;
     return threadEnded;
@@ -376,4 +461,32 @@ void CPortInterface::WaitForData(int ms) {
     uint64_t seen = deliveries_;
     dataSignal_.wait_for(lock, std::chrono::milliseconds(ms),
                          [this, seen] { return deliveries_ != seen; });
+}
+
+bool CPortInterface::BeginProbe() {
+    std::lock_guard<std::mutex> guard(writeGateMutex_);
+    if (writesUnderWay_ > 0)
+        return false;
+    probeUnderWay_ = true;
+    return true;
+}
+
+void CPortInterface::EndProbe() {
+    {
+        std::lock_guard<std::mutex> guard(writeGateMutex_);
+        probeUnderWay_ = false;
+    }
+    probeDone_.notify_all();
+}
+
+void CPortInterface::BeginWriteSpan() {
+    // A probe in flight is one non-blocking send of a byte; the write starts behind it.
+    std::unique_lock<std::mutex> lock(writeGateMutex_);
+    probeDone_.wait(lock, [this] { return !probeUnderWay_; });
+    ++writesUnderWay_;
+}
+
+void CPortInterface::EndWriteSpan() {
+    std::lock_guard<std::mutex> guard(writeGateMutex_);
+    --writesUnderWay_;
 }

@@ -15,6 +15,10 @@
 
 #include "CVNParser.h"
 
+namespace platform {
+class ModuleHold;
+}
+
 inline constexpr int kPowerNeverOpened = 2000;
 inline constexpr int kPowerOnLine = 2001;
 inline constexpr int kPowerOffLine = 2003;
@@ -52,6 +56,8 @@ public:
     // Base part: StopReadThread, drop the parser, trace "-End". Derived classes call it last.
     virtual void ClosePort();
     virtual bool CreateDeviceOption(int portType, const std::string& portName);
+    // CreateDeviceOption, remembering its verdict: a port whose name was refused never opens.
+    bool ApplyPortName(int portType, const std::string& portName);
     virtual int ReadPort(char* buffer, int length);
     virtual int WritePort(const void* data, int length, int afterSleep);
 
@@ -95,10 +101,23 @@ public:
 protected:
     // Sleeps up to `ms`, waking at once when a stop is requested; true when it was.
     bool InterruptibleWait(int ms);
+    // True when the calling thread should leave the device operation it is in: a stop was
+    // asked for, or the caller is a read thread the port has let go of (see StopReadThread).
+    bool StopRequested() const;
+    // ReadPort waiting at most `maxWaitMs` for the device; ports whose reads wait longer
+    // than that on their own override it, so that a caller's time-out holds.
+    virtual int ReadPortWithin(char* buffer, int length, int maxWaitMs);
+    // The read thread's pause between two reads: up to `ms`, ending early on a stop. A port
+    // with an event source for its device's data overrides it to end early on data too.
+    virtual void PauseBetweenReads(int ms);
+    // The idle link probe of a port may go out only between two Writes: true when it may
+    // go now, and then no Write starts until EndProbe.
+    bool BeginProbe();
+    void EndProbe();
     // What every derived OpenPort does after its device opened: clear the stop flag,
     // start the read thread when enabled, and run the gateway detection.
     void StartAfterOpen();
-    void StartReadThread();
+    void StartReadThread(uint64_t run);
     bool HasReadThread() const { return readThread_.joinable(); }
     // True when the read thread has ended within `ms`.
     bool WaitForThreadEnd(int ms);
@@ -112,19 +131,40 @@ protected:
     std::mutex queueMutex_;
 
 private:
-    void ReadThread();
-    // Ends the thread (sets threadEnded) when a stop was asked for; true then.
-    bool EndIfStopRequested();
+    void ReadThread(uint64_t run, platform::ModuleHold& hold);
+    // Ends the thread (sets threadEnded) when a stop was asked for; true then. A run the
+    // port has let go of ends at once and leaves the flag to the current one.
+    bool EndIfStopRequested(uint64_t run);
     void RequestStop();
+    // Lets go of a read thread that did not stop in time; it finishes on its own.
+    void AbandonReadThread();
+    // The parser the calling thread may hand bytes or events to: none for a read thread
+    // the port has let go of.
+    std::shared_ptr<CCVNParser> ParserForCaller() const;
     // Waits up to `ms`, ending early when new bytes reach the parser.
     void WaitForData(int ms);
+    // Reads on the caller's thread until the device's queue holds `length` bytes or the
+    // time-out has passed.
+    void FillQueue(const CCVNParser& parser, int length, int timeout, int deviceId);
+    int TakeQueued(CCVNParser& parser, void* buffer, int length, int deviceId);
+    void BeginWriteSpan();
+    void EndWriteSpan();
 
+    bool nameAccepted_ = true;
     mutable std::mutex parserMutex_;
     std::shared_ptr<CCVNParser> parser_;
     std::thread readThread_;
-    // stopMutex_ guards the waits on the stop flag, the thread end and new data.
-    std::mutex stopMutex_;
+    // stopMutex_ guards the waits on the stop flag, the thread end and new data, and the
+    // run number: every open and every thread let go of starts a new run, and a read
+    // thread acts on the port only while its run is the current one.
+    mutable std::mutex stopMutex_;
     std::condition_variable stopSignal_;
     std::condition_variable dataSignal_;
     uint64_t deliveries_ = 0;
+    std::atomic<uint64_t> run_{0};
+    // writeGateMutex_ guards the Writes under way and the probe in flight.
+    std::mutex writeGateMutex_;
+    std::condition_variable probeDone_;
+    int writesUnderWay_ = 0;
+    bool probeUnderWay_ = false;
 };

@@ -1,6 +1,7 @@
 #include "PortListMng.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "PortCom.h"
 #include "PortLpt.h"
@@ -19,6 +20,15 @@ constexpr const char* kRejectedName = "Port";
 
 bool contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// A serial or Bluetooth serial port: a COM name, or a serial device node of this platform.
+bool isSerialName(const std::string& name) {
+    return contains(name, "COM") || startsWith(name, "/dev/tty") || startsWith(name, "/dev/rfcomm");
 }
 
 bool marksDevices(int connectMode) {
@@ -57,18 +67,36 @@ CPortListMng::CPortListMng(std::shared_ptr<IDriverPortHelper> driverPorts, PortF
 CPortListMng::~CPortListMng() {
     // Only reached with ports left when a host never removed them; release their devices
     // and threads before the objects go.
+    CloseAll();
     std::list<Entry> left;
     {
         std::lock_guard<std::mutex> guard(listMutex_);
         left.swap(ports_);
     }
     for (Entry& entry : left) {
-        if (entry.port->openCount > 0 || entry.port->m_bOpen)
-            entry.port->ClosePort();
         int id = entry.port->portId;
         entry.port.reset();
         TraceClose(id);
     }
+}
+
+bool CPortListMng::AnyOpen() const {
+    std::lock_guard<std::mutex> guard(listMutex_);
+    return std::any_of(ports_.begin(), ports_.end(), [](const Entry& entry) {
+        return entry.port->openCount > 0 || entry.port->m_bOpen;
+    });
+}
+
+void CPortListMng::CloseAll() {
+    std::vector<std::shared_ptr<CPortInterface>> open;
+    {
+        std::lock_guard<std::mutex> guard(listMutex_);
+        for (Entry& entry : ports_)
+            if (entry.port->openCount > 0 || entry.port->m_bOpen)
+                open.push_back(entry.port);
+    }
+    for (const std::shared_ptr<CPortInterface>& port : open)
+        FinalClose(*port, port->portId);
 }
 
 std::string CPortListMng::traceName(int portType, const std::string& portName) {
@@ -80,7 +108,7 @@ std::string CPortListMng::traceName(int portType, const std::string& portName) {
             return "Net";
         case CVN_PORT_BLUETOOTH:
         case CVN_PORT_SERIAL:
-            return contains(portName, "COM") ? "Com" : kRejectedName;
+            return isSerialName(portName) ? "Com" : kRejectedName;
         case CVN_PORT_USB:
             return "Usb";
         case CVN_PORT_PARALLEL:
@@ -198,7 +226,8 @@ int CPortListMng::Create(int portType, const std::string& portName, int deviceTy
     port->portId = id;
     ++nextPortId_;
     port->portType = portType;
-    port->CreateDeviceOption(portType, portName);
+    // A refused name is traced here and keeps the port from ever opening.
+    port->ApplyPortName(portType, portName);
     port->openCount = 0;
     ports_.push_front(Entry{port, {}});
     lock.unlock();
@@ -321,6 +350,7 @@ void CPortListMng::FinalClose(CPortInterface& port, int portId) {
     }
     if (usesDriverPort(port.portName))
         driverPorts_->restoreDriverPort(port.deviceName);
+    TraceDumpClose(portId);
 }
 
 int CPortListMng::ClosePort(int portId, int deviceId) {
@@ -343,7 +373,6 @@ int CPortListMng::ClosePort(int portId, int deviceId) {
     }
     FinalClose(*port, portId);
     TraceWrite(portId, 1, kMethod, __LINE__, "-End");
-    TraceDumpClose(portId);
     return 0;
 }
 

@@ -41,6 +41,9 @@ public:
     int Create(int portType, const std::string& portName, int deviceType);
     int Remove(int portId, int deviceId);
     bool empty() const;
+    bool AnyOpen() const;
+    // Closes every port that is still open (the library's unload); the ports stay listed.
+    void CloseAll();
 
     int OpenPort(int portId, int deviceId);
     int ClosePort(int portId, int deviceId);

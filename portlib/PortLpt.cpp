@@ -41,7 +41,8 @@ std::string CPortLpt::devicePath() const {
 bool CPortLpt::OpenPort() {
     const char* kMethod = "CPortLpt::OpenPort";
     TraceWrite(portId, kDetail, kMethod, __LINE__, "+");
-    CPortInterface::OpenPort();
+    if (!CPortInterface::OpenPort())
+        return false;
     if (m_bOpen)
         return m_bOpen;
 

@@ -9,6 +9,7 @@
 #include "TraceLog.h"
 #include "cvnport.h"
 #include "platform/DosDevices.h"
+#include "platform/ModuleHold.h"
 #include "platform/Text.h"
 
 namespace {
@@ -17,9 +18,13 @@ using platform::WideString;
 
 constexpr int kLastDosDevice = 254;
 
-// Owns the one port list manager of the process: made at load, deleted at unload. Ports
-// a host never removed are closed with it: once the library's code is unmapped, no
-// read thread may still run in it and nothing could reach the manager again.
+CPortListMng& mng();
+
+// Owns the one port list manager of the process: made at load; at unload the ports a
+// host left open are closed (a port's read thread keeps the library loaded while it
+// runs, so this is the end of the process or of a host that read without threads), and
+// the manager is deleted only when no port is left in it. A receiver still running then
+// may call an export and must find the manager.
 class CPortMngApp {
 public:
     CPortMngApp() {
@@ -27,6 +32,22 @@ public:
         manager();
     }
     ~CPortMngApp() {
+        CPortListMng* left = nullptr;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            left = manager_;
+        }
+        if (!left)
+            return;
+        // Open ports with read threads here mean the process is ending (each thread holds
+        // the library). Stopping them gives their references back, which must not unload
+        // the library under this very function.
+        if (left->AnyOpen())
+            platform::ModuleHold::of(reinterpret_cast<const void*>(&mng)).keepToProcessEnd();
+        // Without the lock: closing waits for read threads whose receivers may call exports.
+        left->CloseAll();
+        if (!left->empty())
+            return;
         std::lock_guard<std::mutex> guard(mutex_);
         delete manager_;
         manager_ = nullptr;

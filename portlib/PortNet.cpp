@@ -17,6 +17,9 @@ constexpr int kDetail = 2;
 constexpr int kMaxTcpPort = 65535;
 // Slices of the long socket waits on the read thread, so that a stop ends them soon.
 constexpr int kStopCheckSliceMs = 50;
+// The read thread's pause on the socket looks at the stop flag as often as the
+// interruptible wait does.
+constexpr int kPauseStopCheckMs = 10;
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -148,6 +151,7 @@ bool CPortNet::OpenPort() {
     m_bOpen = true;
     reachable_ = true;
     reconnectPending_ = false;
+    echoUnavailable_ = false;
     pinged_ = false;
     probed_ = false;
     powerStatus = kPowerOnLine;
@@ -178,8 +182,7 @@ bool CPortNet::ConnectSocket(bool interruptible) {
         return false;
     if (!AddFDCloseEventSelect(*made) || !CheckWriteFD(*made, interruptible))
         return false;
-    setSocket(std::move(made));
-    return true;
+    return setSocket(std::move(made), interruptible);
 }
 
 bool CPortNet::SetSOLinger(platform::TcpStream& socket) {
@@ -260,6 +263,11 @@ bool CPortNet::CheckIcmpEcho() {
     switch (reply.outcome) {
         case platform::EchoReply::Outcome::NoHandle:
             NET_WRITE("CheckIcmpEcho", "IcmpCreateFile failed with error (%d)", reply.error);
+            // No right to send echoes (the common case for a service run as an ordinary
+            // user) says nothing of the printer; its connection tells instead.
+            if (!echoUnavailable_.exchange(true))
+                NET_WRITE("CheckIcmpEcho",
+                          "echo check unavailable: the connection alone watches the printer");
             return false;
         case platform::EchoReply::Outcome::NoBuffer:
             NET_WRITE("CheckIcmpEcho", "Unable to allocate memory");
@@ -280,8 +288,13 @@ bool CPortNet::WriteNullByte() {
         return true;
     std::shared_ptr<platform::TcpStream> current = socket();
     static const char kNull = 0;
+    // Never between two pieces of a Write: the byte would land inside the host's data,
+    // and the write itself tells whether the link holds.
+    if (!BeginProbe())
+        return true;
     int sent = current ? current->send(&kNull, 1) : -1;
     int error = current ? platform::socketLastError() : platform::kSocketNotSocket;
+    EndProbe();
     if (sent < 0 && error != platform::kSocketWouldBlock) {
         NET_ERROR("WriteNullByte", "NULL Write Fail. power status off-line. GLE=%d", error);
         m_bOpen = false;
@@ -299,32 +312,17 @@ bool CPortNet::WriteNullByte() {
 }
 
 int CPortNet::ReadPort(char* buffer, int length) {
+    return ReadPortWithin(buffer, length, connectTimeout_);
+}
+
+int CPortNet::ReadPortWithin(char* buffer, int length, int maxWaitMs) {
     if (StopRequested())
         return 0;
     // A failed send only marks the state; its receivers hear of it here.
     ReportPowerStatus();
-
-    if (checkIcmpEcho_) {
-        int attempts = 0;
-        while (!StopRequested()) {
-            uint32_t now = ticks();
-            if (pinged_ && now - lastPing_ < static_cast<uint32_t>(timings_.pingIntervalMs))
-                break;
-            bool answered = CheckIcmpEcho();
-            reachable_ = answered;
-            ++attempts;
-            // After an answer the next pass would stop at the interval anyway.
-            if (answered) {
-                pinged_ = true;
-                lastPing_ = ticks();
-                break;
-            }
-            if (attempts >= pingCount_)
-                break;
-        }
-    }
-
-    if (!reachable_) {
+    if (StopRequested())
+        return 0;
+    if (!EchoCheck()) {
         if (powerStatus == kPowerOnLine) {
             NET_WRITE("ReadPort", "power status off-line");
             if (std::shared_ptr<platform::TcpStream> current = socket())
@@ -334,40 +332,13 @@ int CPortNet::ReadPort(char* buffer, int length) {
         ReportPowerStatus();
         return 0;
     }
-
-    if (reconnectPending_) {
-        if (m_bOpen) {
-            m_bOpen = false;
-            takeSocket();
-            NET_WRITE("ReadPort", "Socket is close and sleep");
-            if (Pause(timings_.reopenCloseWaitMs, true))
-                return 0;
-        }
-        // Whatever a failed probe left behind goes before the new connection.
-        takeSocket();
-        m_bOpen = ConnectSocket(true);
-        if (!m_bOpen) {
-            Pause(timings_.reconnectRetryMs, true);
-            return 0;
-        }
-        if (Pause(timings_.reopenSettleMs, true))
-            return 0;
-        if (ReceiveFINPacket())
-            return 0;
-        powerStatus = kPowerOnLine;
-        reconnectPending_ = false;
-        if (!checkIcmpEcho_)
-            reachable_ = true;
-        NET_WRITE("ReadPort", "Socket reopen success. power status on-line");
-        ReportPowerStatus();
-    }
-
+    if (reconnectPending_ && !Reconnect())
+        return 0;
     if (ReceiveFINPacket()) {
         MarkOffLine();
         ReportPowerStatus();
         return 0;
     }
-
     if (!m_bOpen || !reachable_ || StopRequested())
         return 0;
 
@@ -375,16 +346,8 @@ int CPortNet::ReadPort(char* buffer, int length) {
     if (!current)
         return 0;
     std::this_thread::yield();
-    int timeout = connectTimeout_;
-    SteadyClock::time_point start = SteadyClock::now();
-    platform::WaitResult result = platform::WaitResult::TimedOut;
-    for (;;) {
-        int left = std::max(0, timeout - elapsedMs(start));
-        int slice = std::min(left, kStopCheckSliceMs);
-        result = current->waitReadable(slice);
-        if (result != platform::WaitResult::TimedOut || left <= slice || StopRequested())
-            break;
-    }
+    platform::WaitResult result = WaitReadable(
+        *current, std::min<int>(connectTimeout_, std::max(0, maxWaitMs)), kStopCheckSliceMs);
     if (result == platform::WaitResult::Failed) {
         // Nothing more can be read from this socket; let the reconnect replace it.
         m_bOpen = false;
@@ -392,25 +355,8 @@ int CPortNet::ReadPort(char* buffer, int length) {
         ReportPowerStatus();
         return 0;
     }
-    if (result == platform::WaitResult::Ready) {
-        int got = current->receive(buffer, std::min(length, kReceiveBlockSize));
-        if (got < 0) {
-            int error = platform::socketLastError();
-            NET_WRITE("ReadPort", "WSAGLE[%d]", error);
-            if (error == platform::kSocketNotSocket) {
-                NET_ERROR("ReadPort", "fail");
-            } else {
-                NET_ERROR("ReadPort", "power status off-line. recv SOCKET_ERROR");
-                MarkOffLine();
-                ReportPowerStatus();
-            }
-            return 0;
-        }
-        if (got > 0)
-            return got;
-        // The peer closed; the close check of the next pass takes it from here.
-        return 0;
-    }
+    if (result == platform::WaitResult::Ready)
+        return Receive(*current, buffer, length);
 
     if (StopRequested() || writing)
         return 0;
@@ -421,6 +367,98 @@ int CPortNet::ReadPort(char* buffer, int length) {
         WriteNullByte();
     }
     return 0;
+}
+
+bool CPortNet::EchoCheck() {
+    int attempts = 0;
+    while (checkIcmpEcho_ && !echoUnavailable_ && !StopRequested()) {
+        uint32_t now = ticks();
+        if (pinged_ && now - lastPing_ < static_cast<uint32_t>(timings_.pingIntervalMs))
+            break;
+        bool answered = CheckIcmpEcho();
+        // An echo that cannot be sent leaves the judgement to the connection.
+        if (echoUnavailable_)
+            break;
+        reachable_ = answered;
+        ++attempts;
+        // After an answer the next pass would stop at the interval anyway.
+        if (answered) {
+            pinged_ = true;
+            lastPing_ = ticks();
+            break;
+        }
+        if (attempts >= pingCount_)
+            break;
+    }
+    return reachable_;
+}
+
+bool CPortNet::Reconnect() {
+    if (m_bOpen) {
+        m_bOpen = false;
+        takeSocket();
+        NET_WRITE("ReadPort", "Socket is close and sleep");
+        if (Pause(timings_.reopenCloseWaitMs, true))
+            return false;
+    }
+    // Whatever a failed probe left behind goes before the new connection.
+    takeSocket();
+    if (!ConnectSocket(true)) {
+        Pause(timings_.reconnectRetryMs, true);
+        return false;
+    }
+    if (Pause(timings_.reopenSettleMs, true) || ReceiveFINPacket())
+        return false;
+    powerStatus = kPowerOnLine;
+    reconnectPending_ = false;
+    if (!checkIcmpEcho_ || echoUnavailable_)
+        reachable_ = true;
+    NET_WRITE("ReadPort", "Socket reopen success. power status on-line");
+    ReportPowerStatus();
+    return !StopRequested();
+}
+
+platform::WaitResult CPortNet::WaitReadable(platform::TcpStream& socket, int timeoutMs,
+                                            int sliceMs) {
+    SteadyClock::time_point start = SteadyClock::now();
+    for (;;) {
+        int left = std::max(0, timeoutMs - elapsedMs(start));
+        int slice = std::min(left, sliceMs);
+        platform::WaitResult result = socket.waitReadable(slice);
+        if (result != platform::WaitResult::TimedOut || left <= slice || StopRequested())
+            return result;
+    }
+}
+
+int CPortNet::Receive(platform::TcpStream& socket, char* buffer, int length) {
+    int got = socket.receive(buffer, std::min(length, kReceiveBlockSize));
+    // 0: the peer closed; the close check of the next pass takes it from here.
+    if (got >= 0)
+        return got;
+    int error = platform::socketLastError();
+    // Another reader on the caller's side took the bytes first: nothing yet, as for a probe.
+    if (error == platform::kSocketWouldBlock)
+        return 0;
+    NET_WRITE("ReadPort", "WSAGLE[%d]", error);
+    if (error == platform::kSocketNotSocket) {
+        NET_ERROR("ReadPort", "fail");
+    } else {
+        NET_ERROR("ReadPort", "power status off-line. recv SOCKET_ERROR");
+        MarkOffLine();
+        ReportPowerStatus();
+    }
+    return 0;
+}
+
+void CPortNet::PauseBetweenReads(int ms) {
+    std::shared_ptr<platform::TcpStream> current = socket();
+    // Only a connection that is being read ends the pause with its data: one that is
+    // off-line or about to be replaced would end it again and again.
+    if (!current || !m_bOpen || !reachable_ || reconnectPending_) {
+        InterruptibleWait(ms);
+        return;
+    }
+    WaitReadable(*current, ms, kPauseStopCheckMs);
 }
 
 int CPortNet::WritePort(const void* data, int length, int afterSleep) {
@@ -506,8 +544,10 @@ void CPortNet::ClosePort() {
         NET_ERROR("ClosePort", "error closesocket WSAGetLastError=%d", error);
     NET_WRITE("ClosePort", "-Success");
     CPortInterface::ClosePort();
-    // A reconnect that was under way when the close came may have left a socket.
+    // A reconnect under way when the close came refuses its connection (see setSocket);
+    // this catches one that got in before the stop flag was up.
     takeSocket();
+    m_bOpen = false;
 }
 
 void CPortNet::MarkOffLine() {
@@ -537,13 +577,20 @@ std::shared_ptr<platform::TcpStream> CPortNet::socket() const {
     return socket_;
 }
 
-void CPortNet::setSocket(std::shared_ptr<platform::TcpStream> socket) {
+bool CPortNet::setSocket(std::shared_ptr<platform::TcpStream> socket, bool fromReadThread) {
     std::shared_ptr<platform::TcpStream> old;
     {
         std::lock_guard<std::mutex> guard(socketMutex_);
+        // ClosePort raises the stop flag before it takes the socket under this lock: a
+        // reconnect either lands before and is taken, or sees the flag here.
+        if (fromReadThread && StopRequested())
+            return false;
         old = std::move(socket_);
         socket_ = std::move(socket);
+        if (fromReadThread)
+            m_bOpen = true;
     }
+    return true;
 }
 
 std::shared_ptr<platform::TcpStream> CPortNet::takeSocket() {

@@ -14,9 +14,10 @@
 
 #include "PortInterface.h"
 
+#include "platform/TcpStream.h"
+
 namespace platform {
 class IcmpEcho;
-class TcpStream;
 }  // namespace platform
 
 // Pauses of the connect and reconnect sequences. Tests shorten them.
@@ -68,6 +69,11 @@ public:
     int ReadPort(char* buffer, int length) override;
     int WritePort(const void* data, int length, int afterSleep) override;
 
+protected:
+    int ReadPortWithin(char* buffer, int length, int maxWaitMs) override;
+    void PauseBetweenReads(int ms) override;
+
+public:
     int tcpPort() const { return tcpPort_; }
     uint32_t address() const { return address_; }
 
@@ -87,6 +93,14 @@ private:
     bool ReceiveFINPacket();
     bool WriteNullByte();
     bool CheckIcmpEcho();
+    // The echo check before a read; false when the printer did not answer.
+    bool EchoCheck();
+    // Waits up to `timeoutMs` for the socket to have data, ending early on a stop.
+    platform::WaitResult WaitReadable(platform::TcpStream& socket, int timeoutMs, int sliceMs);
+    // Receives what is waiting; a receive error other than "nothing yet" marks off-line.
+    int Receive(platform::TcpStream& socket, char* buffer, int length);
+    // Closes the lost connection and connects again; true once the port is on-line again.
+    bool Reconnect();
 
     int SendAll(platform::TcpStream& socket, const char* data, int length);
     // The move to off-line: power status 2003 and a reconnect due. The receivers hear
@@ -95,10 +109,11 @@ private:
     // Tells the receivers of a power status they have not heard yet.
     void ReportPowerStatus();
     bool Pause(int ms, bool interruptible);
-    bool StopRequested() const { return m_bTerminateThread; }
 
     std::shared_ptr<platform::TcpStream> socket() const;
-    void setSocket(std::shared_ptr<platform::TcpStream> socket);
+    // Makes a new connection the port's. On the read thread it is refused once the port
+    // is being closed (false then), so that a close stays final.
+    bool setSocket(std::shared_ptr<platform::TcpStream> socket, bool fromReadThread);
     std::shared_ptr<platform::TcpStream> takeSocket();
 
     mutable std::mutex socketMutex_;
@@ -111,11 +126,13 @@ private:
     std::atomic<int> pingCount_{kDefaultPingCount};
     std::atomic<int> pingTimeout_{kDefaultPingTimeoutMs};
     std::atomic<int> connectTimeout_{kDefaultConnectTimeoutMs};
-    // Read thread only.
-    bool pinged_ = false;
-    uint32_t lastPing_ = 0;
-    bool probed_ = false;
-    uint32_t lastProbe_ = 0;
+    // The system lets this process send no echo; the link is judged by the connection.
+    std::atomic<bool> echoUnavailable_{false};
+    // The reader's: the read thread, or the host's threads that Read without one.
+    std::atomic<bool> pinged_{false};
+    std::atomic<uint32_t> lastPing_{0};
+    std::atomic<bool> probed_{false};
+    std::atomic<uint32_t> lastProbe_{0};
     // The power status the receivers last heard of.
     std::atomic<int> reportedStatus_{kPowerNeverOpened};
 

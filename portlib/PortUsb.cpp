@@ -109,8 +109,7 @@ bool CPortUsb::CreateDeviceOption(int, const std::string& name) {
 
 bool CPortUsb::OpenPort() {
     TraceWrite(portId, 1, "CPortUsb::OpenPort", __LINE__, "+");
-    CPortInterface::OpenPort();
-    return OpenPortUSB();
+    return CPortInterface::OpenPort() && OpenPortUSB();
 }
 
 bool CPortUsb::OpenPortUSB() {

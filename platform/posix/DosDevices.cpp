@@ -35,6 +35,10 @@ int deviceNumber(const std::string& name, const char* prefix) {
 
 }  // namespace
 
+bool isSerialDeviceNode(std::string_view name) {
+    return name.starts_with("/dev/tty") || name.starts_with("/dev/rfcomm");
+}
+
 DosDeviceMap::DosDeviceMap(std::string mapFolder, std::string devRoot)
     : mapFolder_(std::move(mapFolder)), devRoot_(std::move(devRoot)) {}
 
@@ -43,6 +47,8 @@ DosDeviceMap DosDeviceMap::standard() {
 }
 
 std::string DosDeviceMap::target(std::string_view dosName) const {
+    if (isSerialDeviceNode(dosName))
+        return std::string(dosName);
     std::string name = asciiUpper(dosName);
     int com = deviceNumber(name, "COM");
     int lpt = deviceNumber(name, "LPT");

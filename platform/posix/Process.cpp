@@ -16,9 +16,9 @@ namespace {
 
 constexpr const char* kListenState = "0A";
 
-// The socket inode of the first IPv4 listener on `port`, or empty.
-std::string listenerInode(uint16_t port, const std::string& procRoot) {
-    std::ifstream table(procRoot + "/net/tcp");
+// The socket inode of the first listener on `port` in one table of /proc/net, or empty.
+std::string listenerInode(uint16_t port, const std::string& tablePath) {
+    std::ifstream table(tablePath);
     std::string line;
     std::getline(table, line);  // column titles
     while (std::getline(table, line)) {
@@ -63,7 +63,10 @@ bool holdsSocket(const std::string& processDir, const std::string& socketLink) {
 
 PortOwner findTcpListener(uint16_t port, const std::string& procRoot) {
     PortOwner owner;
-    std::string inode = listenerInode(port, procRoot);
+    // A dual-stack listener shows only in the IPv6 table.
+    std::string inode = listenerInode(port, procRoot + "/net/tcp");
+    if (inode.empty())
+        inode = listenerInode(port, procRoot + "/net/tcp6");
     if (inode.empty())
         return owner;
     owner.listening = true;

@@ -15,27 +15,51 @@ namespace {
 // A TCP listener on an ephemeral loopback port, closed with the object.
 class Listener {
 public:
-    Listener() {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(fd_, 1);
-        socklen_t length = sizeof address;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+    explicit Listener(int family = AF_INET) {
+        fd_ = socket(family, SOCK_STREAM, 0);
+        sockaddr_storage address{};
+        socklen_t length = 0;
+        if (family == AF_INET6) {
+            auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+            v6->sin6_family = AF_INET6;
+            v6->sin6_addr = in6addr_loopback;
+            length = sizeof *v6;
+        } else {
+            auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+            v4->sin_family = AF_INET;
+            v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            length = sizeof *v4;
+        }
+        ok_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+              listen(fd_, 1) == 0 &&
+              getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+        // Both families keep the port at the same offset.
+        port_ = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
     }
-    ~Listener() { close(fd_); }
+    ~Listener() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    bool ok() const { return ok_; }
     uint16_t port() const { return port_; }
 
 private:
     int fd_ = -1;
+    bool ok_ = false;
     uint16_t port_ = 0;
 };
 
 TEST(ProcessTest, FindsTheListenerThisProcessOpened) {
     Listener listener;
+    platform::PortOwner owner = platform::findTcpListener(listener.port());
+    EXPECT_TRUE(owner.listening);
+    EXPECT_EQ("platform_tests", owner.executableName);
+}
+
+TEST(ProcessTest, FindsAnIpv6ListenerThatTheIpv4TableDoesNotShow) {
+    Listener listener(AF_INET6);
+    if (!listener.ok())
+        GTEST_SKIP() << "no IPv6 loopback here";
     platform::PortOwner owner = platform::findTcpListener(listener.port());
     EXPECT_TRUE(owner.listening);
     EXPECT_EQ("platform_tests", owner.executableName);

@@ -4,12 +4,16 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <thread>
 
+#include "ChildProcess.h"
 #include "ModelTable.h"
 #include "ScriptedPeer.h"
 #include "TempHome.h"
@@ -221,17 +225,176 @@ TEST_F(CvnPortApi, NetworkPortWritesAndReadsThroughTheExports) {
     EXPECT_EQ(remove(id), 0);
 }
 
-TEST_F(CvnPortApi, UnloadWithAnOpenPortStopsItsThreadAndReleasesTheConnection) {
+TEST_F(CvnPortApi, SerialPortsTakeDeviceNodesBesideComNames) {
+    for (auto [type, name] :
+         {std::pair{32, "/dev/ttyUSB0"}, {4, "/dev/rfcomm0"}, {32, "/dev/ttyS0:9600:8:0:0:2"}}) {
+        int id = createA(type, name);
+        EXPECT_GE(id, 100) << name;
+        EXPECT_EQ(remove(id), 0) << name;
+    }
+    EXPECT_EQ(createA(32, "/dev/sda"), 0);
+    EXPECT_EQ(createA(4, "ttyUSB0"), 0);
+}
+
+TEST_F(CvnPortApi, NetworkNameThatDoesNotParseNeverConnects) {
+    home.writeFile("trace.txt", "");
     vprinter::ScriptedPeer peer;
     ASSERT_TRUE(peer.start());
-    int id = createA(2, peer.portName().c_str());
-    ASSERT_EQ(fn<int(int, int)>("OpenPort")(id, 0), 1);
-    ASSERT_TRUE(peer.waitForOpenConnections(1, std::chrono::seconds(10)));
+    // Unparsed, the address would stay 0.0.0.0: this computer, where the peer listens.
+    for (std::string address : {"printer.local", "10.0.0.256"}) {
+        std::string name = address + ":" + std::to_string(peer.port());
+        int id = createA(2, name.c_str());
+        ASSERT_GE(id, 100) << name;
+        EXPECT_EQ(fn<int(int, int)>("OpenPort")(id, 0), 0) << name;
+        EXPECT_EQ(tracefiles::count(home.path(), "Invalid port name : " + name, true), 2);
+        fn<int(int, int)>("ClosePort")(id, 0);
+        EXPECT_EQ(remove(id), 0);
+    }
+    EXPECT_EQ(peer.connections(), 0);
+}
 
-    // A host that forgets to close: its read thread must not outlive the library's code.
-    ASSERT_EQ(dlclose(handle), 0);
-    handle = nullptr;
-    EXPECT_TRUE(peer.waitForOpenConnections(0, std::chrono::seconds(10)));
+// What the receivers of the tests below share with their host.
+struct HostSide {
+    std::mutex lock;  // the host's own lock, taken by its receiver
+    std::atomic<bool> entered{false};
+    std::atomic<int> portId{0};
+    cvn_bool (*isPowerState)(int) = nullptr;
+};
+HostSide host;
+
+void receiverTakingTheHostsLock(const char*, int) {
+    host.entered = true;
+    std::lock_guard<std::mutex> guard(host.lock);
+}
+
+void receiverCallingAnExport(const char*, int) {
+    host.entered = true;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < end)
+        host.isPowerState(host.portId);
+}
+
+bool waitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 1000 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+}
+
+bool libraryLoaded() {
+    void* loaded = dlopen(CVNPORT_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
+    if (loaded)
+        dlclose(loaded);
+    return loaded != nullptr;
+}
+
+class CvnPortThreads : public CvnPortApi {
+protected:
+    // A network port to the peer, open, whose receiver of device 0 is `receiver`.
+    int openWithReceiver(vprinter::ScriptedPeer& peer, CVN_DATA_RECEIVER receiver) {
+        int id = createA(2, peer.portName().c_str());
+        if (id < 100 || fn<int(int, int)>("OpenPort")(id, 0) != 1)
+            return 0;
+        fn<cvn_bool(int, int, CVN_DATA_RECEIVER)>("SetDataReceiver")(id, 0, receiver);
+        host.portId = id;
+        host.entered = false;
+        return id;
+    }
+    int readThreadEnds() { return tracefiles::count(home.path(), "Port Read Thread End", true); }
+};
+
+// The host holds a lock while it closes; its receiver waits for that lock. The close
+// gives up on the thread after its limit; the thread then ends by itself, touches no
+// later open of the port, and keeps the library loaded until it has returned.
+TEST_F(CvnPortThreads, CloseLetsGoOfAReceiverThatWaitsForItsHost) {
+    home.writeFile("trace.txt", "");
+    int result = childprocess::run([this] {
+        vprinter::ScriptedPeer peer;
+        if (!peer.start())
+            return 1;
+        auto close = fn<int(int, int)>("ClosePort");
+        std::unique_lock<std::mutex> held(host.lock);
+        int id = openWithReceiver(peer, receiverTakingTheHostsLock);
+        if (!id || !peer.sendToAll("x") || !waitFor([] { return host.entered.load(); }))
+            return 2;
+        if (close(id, 0) != 0 ||
+            !tracefiles::contains(home.path(), "TerminateThread Port ReadThread.", true))
+            return 3;
+        // Opened again, the port gets a thread of its own; the old one leaves once free.
+        if (fn<int(int, int)>("OpenPort")(id, 0) != 1)
+            return 4;
+        fn<cvn_bool(int, int, CVN_DATA_RECEIVER)>("SetDataReceiver")(id, 0,
+                                                                     receiverTakingTheHostsLock);
+        held.unlock();
+        if (!waitFor([this] { return readThreadEnds() == 1; }))
+            return 5;
+        if (fn<int(const void*, int, int)>("Write")("w", 1, id) != 1 ||
+            !peer.waitForBytes(1, std::chrono::seconds(10)))
+            return 6;
+        // Let go of again, now with the host unloading the library right after.
+        held.lock();
+        host.entered = false;
+        if (!peer.sendToAll("y") || !waitFor([] { return host.entered.load(); }))
+            return 7;
+        if (close(id, 0) != 0 || remove(id) != 0)
+            return 8;
+        dlclose(handle);
+        handle = nullptr;
+        if (!libraryLoaded())
+            return 9;
+        held.unlock();  // the thread returns into the library's code
+        return waitFor([] { return !libraryLoaded(); }) ? 0 : 10;
+    });
+    EXPECT_EQ(result, 0);
+}
+
+// Printer libraries load and unload the library around every call: an open port and its
+// read thread carry on in between. A port without a read thread is closed at the unload.
+TEST_F(CvnPortThreads, HostThatUnloadsBetweenCallsKeepsItsOpenPort) {
+    int result = childprocess::run([this] {
+        vprinter::ScriptedPeer peer;
+        if (!peer.start())
+            return 1;
+        int threaded = openWithReceiver(peer, nullptr);
+        if (!threaded || !peer.waitForOpenConnections(1, std::chrono::seconds(10)))
+            return 2;
+        dlclose(handle);
+        handle = dlopen(CVNPORT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        if (fn<cvn_bool(int)>("IsPowerState")(threaded) != 1 ||
+            fn<int(const void*, int, int)>("Write")("w", 1, threaded) != 1 ||
+            !peer.waitForBytes(1, std::chrono::seconds(10)))
+            return 3;
+
+        vprinter::ScriptedPeer second;
+        if (!second.start())
+            return 4;
+        int plain = createA(2, second.portName().c_str());
+        fn<void(int, cvn_bool)>("SetUseReadThread")(plain, 0);
+        if (fn<int(int, int)>("OpenPort")(plain, 0) != 1 ||
+            !second.waitForOpenConnections(1, std::chrono::seconds(10)))
+            return 5;
+        if (fn<int(int, int)>("ClosePort")(threaded, 0) != 0 || remove(threaded) != 0)
+            return 6;
+        dlclose(handle);
+        handle = nullptr;
+        if (libraryLoaded())
+            return 7;
+        return second.waitForOpenConnections(0, std::chrono::seconds(10)) ? 0 : 8;
+    });
+    EXPECT_EQ(result, 0);
+}
+
+// The host's main returns with a port open while its receiver calls an export: the
+// unload at the end of the process must not wait for that thread under the export's lock.
+TEST_F(CvnPortThreads, ExportCalledByAReceiverDuringTheUnloadAtExit) {
+    int result = childprocess::run([this] {
+        vprinter::ScriptedPeer peer;
+        host.isPowerState = fn<cvn_bool(int)>("IsPowerState");
+        if (!peer.start() || !openWithReceiver(peer, receiverCallingAnExport) ||
+            !peer.sendToAll("x") || !waitFor([] { return host.entered.load(); }))
+            return 1;
+        std::exit(0);
+    });
+    EXPECT_EQ(result, 0);
 }
 
 // What the plug-and-play receiver heard, for the gateway tests.

@@ -1,13 +1,19 @@
 // The network port against a scripted printer on 127.0.0.1.
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
+#include <future>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "PortNet.h"
 #include "ScriptedPeer.h"
 #include "TempHome.h"
@@ -106,6 +112,27 @@ NetPortTimings fastTimings() {
 }
 
 int nextPortId = 500;
+
+// True when the thread sits in a poll of its socket (the first field of /proc's syscall
+// line is the number of the call it is blocked in).
+bool inPoll(pid_t tid) {
+    std::ifstream file("/proc/self/task/" + std::to_string(tid) + "/syscall");
+    long number = -1;
+    if (!(file >> number))
+        return false;
+#ifdef SYS_poll
+    if (number == SYS_poll)
+        return true;
+#endif
+    return number == SYS_ppoll;
+}
+
+std::string withoutZerosAround(const std::string& bytes) {
+    size_t first = bytes.find_first_not_of('\0');
+    if (first == std::string::npos)
+        return {};
+    return bytes.substr(first, bytes.find_last_not_of('\0') - first + 1);
+}
 
 class NetPortTest : public ::testing::Test {
 protected:
@@ -382,21 +409,109 @@ TEST_F(NetPortTest, EchoIsSentAtMostOncePerPingInterval) {
     EXPECT_EQ(echo->calls, 2);
 }
 
-TEST_F(NetPortTest, RealEchoOfLoopbackKeepsThePortOnLine) {
-    platform::EchoReply reply = platform::systemIcmpEcho()->echo(0x7F000001, 1000);
-    if (reply.outcome == platform::EchoReply::Outcome::NoHandle)
-        GTEST_SKIP() << "no ICMP socket allowed here (error " << reply.error << ")";
-    ASSERT_EQ(reply.outcome, platform::EchoReply::Outcome::Reply);
-    EXPECT_EQ(reply.status, 0);
+// An echo that cannot be sent is no printer that does not answer: ordinary users may send
+// none (net.ipv4.ping_group_range here lets no group in), root may.
+TEST_F(NetPortTest, RealEchoOrItsAbsenceKeepsThePortOnLine) {
+    peer.stop();  // each child makes its own; a process forks only while it has one thread
+    for (bool asNobody : {false, true}) {
+        SCOPED_TRACE(asNobody ? "unprivileged" : "privileged");
+        childprocess::openToEveryone(home.path());
+        int result = childprocess::run(
+            [this, asNobody] {
+                vprinter::ScriptedPeer printer;
+                CPortNet child;
+                child.portId = port.portId;
+                child.SetTimings(fastTimings());
+                child.useReadThread = false;
+                child.SetNetworkTimeout(10, 800, 3);
+                if (!printer.start() || !child.CreateDeviceOption(2, printer.portName()) ||
+                    !child.OpenPort())
+                    return 1;
+                child.parser()->SetPowerStatusReceiver(0, onPower);
+                char buffer[16];
+                for (int i = 0; i < 3; ++i)
+                    child.ReadPort(buffer, sizeof buffer);
+                bool noEcho = platform::systemIcmpEcho()->echo(0x7F000001, 800).outcome ==
+                              platform::EchoReply::Outcome::NoHandle;
+                int failures = 0;
+                if (!child.IsConnected() || !heard.powerEvents().empty())
+                    failures |= 2;
+                if (linesSaying("echo check unavailable: the connection alone watches the "
+                                "printer") != (noEcho ? 1 : 0))
+                    failures |= 4;
+                if (child.Write("x", 1, 0) != 1 || !printer.waitForBytes(1, kEventWait))
+                    failures |= 8;
+                if (asNobody && !noEcho)
+                    failures |= 16;  // the unprivileged case would test nothing
+                child.ClosePort();
+                return failures;
+            },
+            asNobody);
+        EXPECT_EQ(result, 0);
+    }
+}
 
-    port.SetIcmpEcho(nullptr);
-    port.useReadThread = false;
-    port.SetNetworkTimeout(10, 800, 3);
+TEST_F(NetPortTest, NoProbeByteLandsBetweenThePiecesOfAWrite) {
+    NetPortTimings timings = fastTimings();
+    timings.probeIntervalMs = 0;
+    port.SetTimings(timings);
+    port.SetNetworkTimeout(5, 800, 3);  // idle receive waits end, and probe, every 5 ms
+    port.readThreadInterval = 1;
+    port.outputBufferSize = 100;
     open();
-    EXPECT_EQ(readOnce(), 0);
+    ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+
+    // A printer that drains slowly: 30 ms after each piece in which the read thread idles.
+    std::string job(500, 'd');
+    ASSERT_EQ(port.Write(job.data(), static_cast<int>(job.size()), 30),
+              static_cast<int>(job.size()));
+    ASSERT_TRUE(peer.waitForBytes(job.size(), kEventWait));
+    EXPECT_EQ(withoutZerosAround(peer.received()), job);
+}
+
+TEST_F(NetPortTest, ReadWithoutThreadWaitsForDataNoLongerThanItsTimeOut) {
+    port.useReadThread = false;
+    port.SetNetworkTimeout(60000, 800, 3);  // the connect time-out, far beyond the caller's
+    open();
+    char buffer[4];
+    auto read = std::async(std::launch::async, [&] { return port.Read(buffer, 4, 300, 0); });
+    ASSERT_EQ(read.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_EQ(read.get(), 0);
+}
+
+TEST_F(NetPortTest, TwoReadsWithoutThreadShareTheConnection) {
+    port.useReadThread = false;
+    open();
+    port.parser()->SetDataReceiver(0, nullptr);  // the bytes stay queued for the readers
+    ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+    std::atomic<pid_t> tids[2] = {0, 0};
+    std::string got[2];
+    auto reader = [&](int i) {
+        tids[i] = static_cast<pid_t>(::syscall(SYS_gettid));
+        char byte = 0;
+        if (port.Read(&byte, 1, 10000, 0) == 1)
+            got[i] = std::string(1, byte);
+    };
+    std::thread first(reader, 0);
+    std::thread second(reader, 1);
+    // Both wait on the socket when the byte comes: one takes it, the other finds nothing.
+    bool bothWaiting = false;
+    for (int i = 0; i < 1000 && !bothWaiting; ++i) {
+        bothWaiting = tids[0] && tids[1] && inPoll(tids[0]) && inPoll(tids[1]);
+        if (!bothWaiting)
+            std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(bothWaiting);
+    ASSERT_TRUE(peer.sendToAll("a"));
+    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(peer.sendToAll("b"));
+    first.join();
+    second.join();
+
+    EXPECT_TRUE(got[0] + got[1] == "ab" || got[0] + got[1] == "ba") << got[0] << "|" << got[1];
     EXPECT_TRUE(port.IsConnected());
-    EXPECT_EQ(linesSaying("power status off-line"), 0);
-    EXPECT_EQ(heard.powerEvents(), std::vector<int>{});
+    EXPECT_EQ(peer.connections(), 1);
+    EXPECT_FALSE(traced("recv SOCKET_ERROR"));
 }
 
 }  // namespace

@@ -86,6 +86,19 @@ TEST_F(PortClasses, SerialRejectsOtherNames) {
     CPortCom port;
     EXPECT_FALSE(port.CreateDeviceOption(32, "LPT1"));
     EXPECT_FALSE(port.CreateDeviceOption(32, "MyCOM3"));
+    EXPECT_FALSE(port.CreateDeviceOption(32, "/dev/sda"));
+}
+
+TEST_F(PortClasses, SerialDeviceNodeKeepsItsPathAndTakesTheLineFields) {
+    CPortCom port;
+    ASSERT_TRUE(port.CreateDeviceOption(32, "/dev/ttyUSB0:19200:8:0:0:2"));
+    EXPECT_EQ(port.deviceName, "/dev/ttyUSB0");
+    EXPECT_EQ(port.devicePath(), "/dev/ttyUSB0");
+    EXPECT_EQ(port.baudRate, 19200);
+    EXPECT_EQ(port.flowControl, CPortCom::kFlowNone);
+    CPortCom bluetooth;
+    ASSERT_TRUE(bluetooth.CreateDeviceOption(4, "/dev/rfcomm0"));
+    EXPECT_EQ(bluetooth.devicePath(), "/dev/rfcomm0");
 }
 
 TEST_F(PortClasses, SerialOpenFailsWithItsErrorLineAndStaysClosed) {

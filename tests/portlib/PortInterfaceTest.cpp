@@ -109,6 +109,15 @@ TEST_F(PortBase, ReadWithoutThreadReadsOnTheCallersThread) {
     EXPECT_EQ(std::string(buffer, 4), "wxyz");
 }
 
+TEST_F(PortBase, ReadWithoutThreadHandsOverBytesQueuedBefore) {
+    open(false);
+    port.inject("ab");  // queued by an earlier read that asked for less
+    char buffer[2] = {};
+    EXPECT_EQ(port.Read(buffer, 2, 300, 0), 2);
+    EXPECT_EQ(std::string(buffer, 2), "ab");
+    EXPECT_EQ(port.parser()->Available(0), 0);
+}
+
 TEST_F(PortBase, ReadRefusesBadArguments) {
     char buffer[4];
     EXPECT_EQ(port.Read(buffer, 4, 100, 0), 0);  // not open

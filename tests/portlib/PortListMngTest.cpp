@@ -218,9 +218,8 @@ TEST_F(PortList, TraceMarkerOpensThePortChannel) {
     mng.Remove(id, 0);
 }
 
-TEST_F(PortList, DataTraceChannelLivesFromFirstOpenToLastClose) {
+TEST_F(PortList, DataTraceChannelLivesFromFirstOpenToLastCloseOrRemove) {
     home.writeFile("trace.bin", "");
-    int id = mng.Create(32, "COM3", 0);
     auto dumps = [&] {
         int files = 0;
         for (const std::string& name : tracefiles::list(home.path()))
@@ -228,16 +227,25 @@ TEST_F(PortList, DataTraceChannelLivesFromFirstOpenToLastClose) {
                 files += 1;
         return files;
     };
-    TraceDump(id, "before", 6);
-    EXPECT_EQ(dumps(), 0);
-    ASSERT_EQ(mng.OpenPort(id, 0), 1);
-    TraceDump(id, "during", 6);
-    EXPECT_EQ(dumps(), 1);
-    ASSERT_EQ(mng.ClosePort(id, 0), 0);
-    for (const std::string& name : tracefiles::list(home.path()))
-        std::filesystem::remove(home.path() + "/Log/" + name);
-    TraceDump(id, "after", 5);
-    EXPECT_EQ(dumps(), 0);
+    for (bool removeOpen : {false, true}) {
+        SCOPED_TRACE(removeOpen ? "removed while open" : "closed");
+        int id = mng.Create(32, "COM3", 0);
+        TraceDump(id, "before", 6);
+        EXPECT_EQ(dumps(), 0);
+        ASSERT_EQ(mng.OpenPort(id, 0), 1);
+        TraceDump(id, "during", 6);
+        EXPECT_EQ(dumps(), 1);
+        if (removeOpen)
+            ASSERT_EQ(mng.Remove(id, 0), 0);
+        else
+            ASSERT_EQ(mng.ClosePort(id, 0), 0);
+        for (const std::string& name : tracefiles::list(home.path()))
+            std::filesystem::remove(home.path() + "/Log/" + name);
+        TraceDump(id, "after", 5);
+        EXPECT_EQ(dumps(), 0);
+        if (!removeOpen)
+            mng.Remove(id, 0);
+    }
 }
 
 std::string g_received;

@@ -11,6 +11,10 @@
 
 namespace platform {
 
+// A serial or Bluetooth serial device node of this platform (/dev/tty..., /dev/rfcomm...),
+// which a port may name instead of a COM device.
+bool isSerialDeviceNode(std::string_view name);
+
 class DosDeviceMap {
 public:
     // `mapFolder` holds the links, `devRoot` the device nodes of the fixed ranges.
@@ -19,7 +23,8 @@ public:
     static DosDeviceMap standard();
 
     // The node path of a DOS device name (letter case ignored); empty for a name that
-    // is no COM or LPT device or has no node in the ranges. Says nothing about existence.
+    // is no COM or LPT device or has no node in the ranges. A serial device node stands
+    // for itself. Says nothing about existence.
     std::string target(std::string_view dosName) const;
     // True when the name resolves to something that exists: the device is known.
     bool known(std::string_view dosName) const;

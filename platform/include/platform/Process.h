@@ -12,7 +12,8 @@ struct PortOwner {
     std::string executableName;
 };
 
-// Looks for an IPv4 TCP listener on `port` and the process that owns it. `procRoot`
+// Looks for a TCP listener on `port` (IPv4, or IPv6 where it takes IPv4 too) and the
+// process that owns it. `procRoot`
 // is the process file system to read (tests point it at a tree of their own).
 PortOwner findTcpListener(uint16_t port, const std::string& procRoot = "/proc");
 

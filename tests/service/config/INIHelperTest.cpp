@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 #include <memory>
 
+#include "ChildProcess.h"
 #include "ConfigTestSupport.h"
 
 namespace {
@@ -32,19 +32,10 @@ protected:
     }
 };
 
-// Runs `body` in a child process as an unprivileged user (root writes any file, so the
-// permission cases are only real for another user); returns the body's result.
+// Root writes any file, so the permission cases are only real for another user.
 constexpr uid_t kNobody = 65534;
 int runAsNobody(const std::function<int()>& body) {
-    pid_t child = fork();
-    if (child == 0) {
-        if (setgid(kNobody) != 0 || setuid(kNobody) != 0)
-            _exit(99);
-        _exit(body());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+    return childprocess::run(body, true);
 }
 
 const char* const kCommentedFile =
