@@ -4,10 +4,6 @@
 
 #include <optional>
 
-#include "TempHome.h"
-#include "TraceFiles.h"
-#include "TraceLog.h"
-
 namespace {
 
 std::optional<int> integerOf(const std::string& text, IntegerSyntax syntax) {
@@ -52,29 +48,6 @@ TEST(CallArgumentsTest, IntegerTypingOfBothBridges) {
         EXPECT_EQ(integerOf(row.text, IntegerSyntax::DigitsOnly), row.digitsOnly) << row.text;
         EXPECT_EQ(integerOf(row.text, IntegerSyntax::OneMinusSign), row.oneMinusSign) << row.text;
     }
-}
-
-TEST(CallArgumentsTest, TextPositionsTakeTextsAndTheRestIntegersEachInCallOrder) {
-    CallArguments args;
-    ASSERT_TRUE(args.read({"1", "f", "a", "1", "b", "2", "3", "c", "surplus"}, "f", 6, {0, 2, 5},
-                          IntegerSyntax::DigitsOnly, "Test::read"));
-    EXPECT_EQ((std::vector<std::string>(args.texts.begin(), args.texts.begin() + 3)),
-              (std::vector<std::string>{"a", "b", "c"}));
-    EXPECT_EQ((std::vector<int>(args.integers.begin(), args.integers.begin() + 3)),
-              (std::vector<int>{1, 2, 3}));
-}
-
-TEST(CallArgumentsTest, MissingOrMistypedParametersFailWithTheirTraceLines) {
-    TempHome home;
-    TraceOpen(kTraceDefaultKey, 1, "vembrix");
-    CallArguments args;
-    EXPECT_FALSE(args.read({"1", "f", "1"}, "f", 2, {}, IntegerSyntax::DigitsOnly, "C::getParams"));
-    EXPECT_FALSE(
-        args.read({"1", "f", "x", "1.5"}, "f", 2, {0}, IntegerSyntax::DigitsOnly, "C::getParams"));
-    TraceClose(kTraceDefaultKey);
-    EXPECT_TRUE(tracefiles::contains(home.path(), "<ERROR> mismatch parameters count(1/2) at f"));
-    EXPECT_TRUE(
-        tracefiles::contains(home.path(), "<ERROR> mismatch parameter type(idx=1,1.5) at f"));
 }
 
 }  // namespace
