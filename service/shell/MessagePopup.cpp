@@ -32,8 +32,3 @@ void CMessagePopup::close() {
                    "message thread still running after %lld ms; it ends on its own",
                    static_cast<long long>(m_closeWait.count()));
 }
-
-bool CMessagePopup::isClosing() const {
-    std::lock_guard lock(m_lock);
-    return m_closing;
-}

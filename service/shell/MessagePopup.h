@@ -29,12 +29,11 @@ public:
     // Marks the pop-up closing for good and ends its thread (waiting at most the close
     // wait; a thread that overruns it ends on its own and frees what it uses then).
     void close();
-    bool isClosing() const;
 
 private:
     const MessageViewFactory m_views;
     const std::chrono::milliseconds m_closeWait;
-    mutable std::mutex m_lock;
+    std::mutex m_lock;
     bool m_closing = false;
     std::unique_ptr<CUIThread> m_thread;
 };
