@@ -11,6 +11,10 @@ std::string directory() {
     return platform::programDirectory();
 }
 
+std::string shippedFile(const std::string& name) {
+    return platform::joinPath(platform::executableDirectory(), name);
+}
+
 std::string programFileName(bool nameOnly) {
     std::string path = platform::executablePath();
     return nameOnly ? platform::fileNameOf(path) : path;

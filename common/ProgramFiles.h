@@ -10,6 +10,9 @@ namespace programfiles {
 
 // Directory of the files kept beside the program, without a trailing separator.
 std::string directory();
+// Full path of a file that ships with the program (printer libraries, pictures): beside
+// the executable, also when VEMBRIX_HOME moves the files the program keeps.
+std::string shippedFile(const std::string& name);
 // Full path of the running program, or only its file name.
 std::string programFileName(bool nameOnly);
 // True when the file can be opened for reading; with `relative` the name is taken

@@ -26,6 +26,10 @@ std::string programDirectory() {
             directory.pop_back();
         return directory;
     }
+    return executableDirectory();
+}
+
+std::string executableDirectory() {
     std::string path = executablePath();
     size_t slash = path.rfind(kPathSeparator);
     return slash == std::string::npos ? std::string() : path.substr(0, slash);

@@ -22,6 +22,9 @@ TEST(FilesTest, ProgramDirectoryFollowsVembrixHome) {
     std::string exe = platform::executablePath();
     EXPECT_EQ(exe.substr(0, exe.rfind('/')), platform::programDirectory());
     EXPECT_EQ("platform_tests", platform::fileNameOf(exe));
+    // What ships with the program stays beside it.
+    setenv("VEMBRIX_HOME", home.path().c_str(), 1);
+    EXPECT_EQ(exe.substr(0, exe.rfind('/')), platform::executableDirectory());
 }
 
 TEST(FilesTest, AppendKeepsWhatIsThere) {

@@ -18,6 +18,7 @@ public:
 
     void set(int64_t epochMs) { now_ = epochMs; }
     void advanceMinutes(int minutes) { now_ += int64_t{minutes} * 60 * 1000; }
+    void advanceMillis(int64_t ms) { now_ += ms; }
 
 private:
     std::atomic<int64_t> now_;

@@ -13,6 +13,9 @@ inline constexpr char kPathSeparator = '/';
 
 // Full path of the running executable (also when called from a shared library).
 std::string executablePath();
+// Directory of the running executable, whatever $VEMBRIX_HOME says: where the files that
+// ship with the program lie (printer libraries, pictures). No trailing separator.
+std::string executableDirectory();
 // Directory that holds the files the system keeps beside the program: the
 // executable's directory, or $VEMBRIX_HOME when that is set. No trailing separator.
 std::string programDirectory();
