@@ -47,17 +47,17 @@ int trueTypeText(const char* method, int x, int y, Face faceName, int height, in
     auto content = utf8(text);
     if (!face || !content)
         return missing(method);
-    CLabelPrinter::DrawnTextField field;
-    field.x = x;
-    field.y = y;
-    field.face = *face;
-    field.height = height;
-    field.width = width;
-    field.rotation = rotation;
-    field.bold = bold;
-    field.italic = italic;
-    field.justification = justification;
-    return printer().drawnText(method, field, *content);
+    return printer().drawnText(method,
+                               {.x = x,
+                                .y = y,
+                                .face = *face,
+                                .height = height,
+                                .width = width,
+                                .rotation = rotation,
+                                .bold = bold,
+                                .italic = italic,
+                                .justification = justification},
+                               *content);
 }
 
 template <typename Text>
@@ -182,36 +182,35 @@ int CVNLBLAPI_CALL PrintVectorFont(int x, int y, const char* faceName, int width
                                    const char* spacing, int rotation, int bold, int italic,
                                    int reverse, const char* secondFace, int justification,
                                    const char* text) {
-    CLabelPrinter::DrawnTextField field;
-    field.x = x;
-    field.y = y;
-    field.width = width;
-    field.height = height;
-    field.rotation = rotation;
-    field.bold = bold;
-    field.italic = italic;
-    field.reverse = reverse;
-    field.justification = justification;
-    return vectorText("CLabelPrinter::PrintVectorFont", field, faceName, spacing, secondFace, text);
+    return vectorText("CLabelPrinter::PrintVectorFont",
+                      {.x = x,
+                       .y = y,
+                       .height = height,
+                       .width = width,
+                       .rotation = rotation,
+                       .bold = bold,
+                       .italic = italic,
+                       .reverse = reverse,
+                       .justification = justification},
+                      faceName, spacing, secondFace, text);
 }
 
 int CVNLBLAPI_CALL PrintVectorFontW(int x, int y, int reserved, const char* faceName, int width,
                                     int height, const char* spacing, int rotation, int bold,
                                     int italic, int reverse, const char* secondFace,
                                     int justification, const cvn_wchar* text) {
-    CLabelPrinter::DrawnTextField field;
-    field.x = x;
-    field.y = y;
-    field.width = width;
-    field.height = height;
-    field.rotation = rotation;
-    field.bold = bold;
-    field.italic = italic;
-    field.reverse = reverse;
-    field.justification = justification;
-    field.reserved = reserved;
-    return vectorText("CLabelPrinter::PrintVectorFontW", field, faceName, spacing, secondFace,
-                      text);
+    return vectorText("CLabelPrinter::PrintVectorFontW",
+                      {.x = x,
+                       .y = y,
+                       .height = height,
+                       .width = width,
+                       .rotation = rotation,
+                       .bold = bold,
+                       .italic = italic,
+                       .reverse = reverse,
+                       .justification = justification,
+                       .reserved = reserved},
+                      faceName, spacing, secondFace, text);
 }
 
 int CVNLBLAPI_CALL PrintTrueFont(int x, int y, const char* faceName, int height, int width,
@@ -286,48 +285,39 @@ int CVNLBLAPI_CALL PrintMaxiCode(int x, int y, int mode, const char* data) {
 }
 
 int CVNLBLAPI_CALL PrintImageLib(int x, int y, const char* path, int hMag, int vMag) {
-    CLabelPrinter::PictureField field;
-    field.x = x;
-    field.y = y;
-    field.hMag = hMag;
-    field.vMag = vMag;
-    return picture("CLabelPrinter::PrintImageLib", field, utf8(path));
+    return picture("CLabelPrinter::PrintImageLib", {.x = x, .y = y, .hMag = hMag, .vMag = vMag},
+                   utf8(path));
 }
 
 int CVNLBLAPI_CALL PrintImageLibW(int x, int y, int rotation, const cvn_wchar* path, int hMag,
                                   int vMag) {
-    CLabelPrinter::PictureField field;
-    field.x = x;
-    field.y = y;
-    field.rotation = rotation;
-    field.hMag = hMag;
-    field.vMag = vMag;
-    return picture("CLabelPrinter::PrintImageLibW", field, utf8(path));
+    return picture("CLabelPrinter::PrintImageLibW",
+                   {.x = x, .y = y, .hMag = hMag, .vMag = vMag, .rotation = rotation}, utf8(path));
 }
 
 int CVNLBLAPI_CALL PrintImageLibWithSize(int x, int y, int width, int height, const char* path,
                                          int rotation, int dithering) {
-    CLabelPrinter::PictureField field;
-    field.x = x;
-    field.y = y;
-    field.width = width;
-    field.height = height;
-    field.rotation = rotation;
-    field.dithering = dithering;
-    return picture("CLabelPrinter::PrintImageLibWithSize", field, utf8(path));
+    return picture("CLabelPrinter::PrintImageLibWithSize",
+                   {.x = x,
+                    .y = y,
+                    .width = width,
+                    .height = height,
+                    .rotation = rotation,
+                    .dithering = dithering},
+                   utf8(path));
 }
 
 int CVNLBLAPI_CALL PrintImageLibWWithSize(int x, int y, int width, int height, int rotation,
                                           const cvn_wchar* path, int dithering, int reserved) {
-    CLabelPrinter::PictureField field;
-    field.x = x;
-    field.y = y;
-    field.width = width;
-    field.height = height;
-    field.rotation = rotation;
-    field.dithering = dithering;
-    field.reserved = reserved;
-    return picture("CLabelPrinter::PrintImageLibWWithSize", field, utf8(path));
+    return picture("CLabelPrinter::PrintImageLibWWithSize",
+                   {.x = x,
+                    .y = y,
+                    .width = width,
+                    .height = height,
+                    .rotation = rotation,
+                    .dithering = dithering,
+                    .reserved = reserved},
+                   utf8(path));
 }
 
 int CVNLBLAPI_CALL PrintBlock(int x1, int y1, int x2, int y2, int style, int thickness) {

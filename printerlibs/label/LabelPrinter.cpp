@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "MonoBitmap.h"
@@ -253,6 +254,10 @@ int CLabelPrinter::reject(const char* method, int line, int code, const char* fo
     TraceError(method, line, "%s (result %d)", text, code);
     label_.markUnfinished();
     return code;
+}
+
+int CLabelPrinter::offLabel(const char* method, int x, int y) {
+    return reject(method, __LINE__, CVNLBL_E_OUTSIDE_LABEL, "origin %d,%d is off the label", x, y);
 }
 
 int CLabelPrinter::missingText(const char* method) {
@@ -534,8 +539,7 @@ int CLabelPrinter::deviceText(const char* method, const DeviceTextField& f,
         return reject(method, __LINE__, CVNLBL_E_INVALID_ARGUMENT,
                       "magnification, rotation, reverse or justification out of range");
     if (!label_.fits({f.x, f.y}))
-        return reject(method, __LINE__, CVNLBL_E_OUTSIDE_LABEL, "origin %d,%d is off the label",
-                      f.x, f.y);
+        return offLabel(method, f.x, f.y);
     if (text.empty())
         return CVNLBL_SUCCESS;
     std::u32string characters = zpl::codePoints(text);
@@ -568,8 +572,7 @@ int CLabelPrinter::drawnText(const char* method, const DrawnTextField& f, const 
                       "height %d, width %d, spacing \"%s\" or a switch out of range", f.height,
                       f.width, f.spacing.c_str());
     if (!label_.fits({f.x, f.y}))
-        return reject(method, __LINE__, CVNLBL_E_OUTSIDE_LABEL, "origin %d,%d is off the label",
-                      f.x, f.y);
+        return offLabel(method, f.x, f.y);
     if (text.empty())
         return CVNLBL_SUCCESS;
     TextStyle style{f.face, f.secondFace, f.height, f.width, *spacing, f.bold == 1, f.italic == 1};
@@ -587,8 +590,7 @@ int CLabelPrinter::picture(const char* method, const PictureField& f) {
         return reject(method, __LINE__, CVNLBL_E_INVALID_ARGUMENT,
                       "magnification, size, rotation or dithering out of range");
     if (!label_.fits({f.x, f.y}))
-        return reject(method, __LINE__, CVNLBL_E_OUTSIDE_LABEL, "origin %d,%d is off the label",
-                      f.x, f.y);
+        return offLabel(method, f.x, f.y);
     std::string file = resolvePath(f.path);
     std::string reason = "no file name";
     std::optional<CMonoBitmap> bitmap;
@@ -605,7 +607,14 @@ int CLabelPrinter::picture(const char* method, const PictureField& f) {
     return addDrawing(method, f.x, f.y, bitmap->magnified(f.hMag, f.vMag), f.rotation, 0, 0);
 }
 
-int CLabelPrinter::addBarcode(const char* method, int x, int y, const barcodes::Field& field) {
+int CLabelPrinter::addBarcode(const char* method, int x, int y,
+                              const std::function<barcodes::Field()>& encode) {
+    Lock lock(mutex_);
+    if (!connected(method, __LINE__))
+        return CVNLBL_E_NOT_CONNECTED;
+    if (!label_.fits({x, y}))
+        return offLabel(method, x, y);
+    barcodes::Field field = encode();
     if (field.result != CVNLBL_SUCCESS)
         return reject(method, __LINE__, field.result, "%s", field.reason.c_str());
     label_.add(fieldOrigin(x, y, 0) + field.zpl, {x, y});
@@ -614,64 +623,35 @@ int CLabelPrinter::addBarcode(const char* method, int x, int y, const barcodes::
 
 int CLabelPrinter::linearBarcode(int x, int y, const barcodes::LinearOptions& options,
                                  const std::string& data) {
-    static constexpr const char* kMethod = "CLabelPrinter::Print1DBarcode";
-    Lock lock(mutex_);
-    if (!connected(kMethod, __LINE__))
-        return CVNLBL_E_NOT_CONNECTED;
-    if (!label_.fits({x, y}))
-        return reject(kMethod, __LINE__, CVNLBL_E_OUTSIDE_LABEL, "origin %d,%d is off the label", x,
-                      y);
-    return addBarcode(kMethod, x, y, barcodes::linear(options, data));
+    return addBarcode("CLabelPrinter::Print1DBarcode", x, y,
+                      [&] { return barcodes::linear(options, data); });
 }
 
 int CLabelPrinter::pdf417(int x, int y, const barcodes::Pdf417Options& options, int reserved1,
                           int reserved2, const std::string& data) {
-    static constexpr const char* kMethod = "CLabelPrinter::PrintPDF417";
-    Lock lock(mutex_);
-    if (!connected(kMethod, __LINE__))
-        return CVNLBL_E_NOT_CONNECTED;
-    if (reserved1 != 0 || reserved2 != 0)
-        return reject(kMethod, __LINE__, CVNLBL_E_INVALID_ARGUMENT, "reserved parameters not 0");
-    if (!label_.fits({x, y}))
-        return reject(kMethod, __LINE__, CVNLBL_E_OUTSIDE_LABEL, "origin %d,%d is off the label", x,
-                      y);
-    return addBarcode(kMethod, x, y, barcodes::pdf417(options, data));
+    return addBarcode("CLabelPrinter::PrintPDF417", x, y, [&] {
+        if (reserved1 != 0 || reserved2 != 0)
+            return barcodes::Field{CVNLBL_E_INVALID_ARGUMENT, {}, "reserved parameters not 0"};
+        return barcodes::pdf417(options, data);
+    });
 }
 
 int CLabelPrinter::qrCode(int x, int y, int model, int errorCorrection, int magnification,
                           int rotation, const std::string& data) {
-    static constexpr const char* kMethod = "CLabelPrinter::PrintQRCode";
-    Lock lock(mutex_);
-    if (!connected(kMethod, __LINE__))
-        return CVNLBL_E_NOT_CONNECTED;
-    if (!label_.fits({x, y}))
-        return reject(kMethod, __LINE__, CVNLBL_E_OUTSIDE_LABEL, "origin %d,%d is off the label", x,
-                      y);
-    return addBarcode(kMethod, x, y,
-                      barcodes::qrCode(model, errorCorrection, magnification, rotation, data));
+    return addBarcode("CLabelPrinter::PrintQRCode", x, y, [&] {
+        return barcodes::qrCode(model, errorCorrection, magnification, rotation, data);
+    });
 }
 
 int CLabelPrinter::dataMatrix(int x, int y, int moduleSize, int rotation, int symbolSize,
                               const std::string& data) {
-    static constexpr const char* kMethod = "CLabelPrinter::PrintDataMatrix";
-    Lock lock(mutex_);
-    if (!connected(kMethod, __LINE__))
-        return CVNLBL_E_NOT_CONNECTED;
-    if (!label_.fits({x, y}))
-        return reject(kMethod, __LINE__, CVNLBL_E_OUTSIDE_LABEL, "origin %d,%d is off the label", x,
-                      y);
-    return addBarcode(kMethod, x, y, barcodes::dataMatrix(moduleSize, rotation, symbolSize, data));
+    return addBarcode("CLabelPrinter::PrintDataMatrix", x, y,
+                      [&] { return barcodes::dataMatrix(moduleSize, rotation, symbolSize, data); });
 }
 
 int CLabelPrinter::maxiCode(int x, int y, int mode, const std::string& data) {
-    static constexpr const char* kMethod = "CLabelPrinter::PrintMaxiCode";
-    Lock lock(mutex_);
-    if (!connected(kMethod, __LINE__))
-        return CVNLBL_E_NOT_CONNECTED;
-    if (!label_.fits({x, y}))
-        return reject(kMethod, __LINE__, CVNLBL_E_OUTSIDE_LABEL, "origin %d,%d is off the label", x,
-                      y);
-    return addBarcode(kMethod, x, y, barcodes::maxiCode(mode, data));
+    return addBarcode("CLabelPrinter::PrintMaxiCode", x, y,
+                      [&] { return barcodes::maxiCode(mode, data); });
 }
 
 int CLabelPrinter::block(int x1, int y1, int x2, int y2, int style, int thickness) {

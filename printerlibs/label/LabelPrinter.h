@@ -4,6 +4,7 @@
 // the CVNLBL_* codes of cvnlblapi.h.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -38,11 +39,11 @@ public:
     struct DrawnTextField {
         int x = 0;
         int y = 0;
-        std::string face;
-        std::string secondFace;
+        std::string face{};
+        std::string secondFace{};
         int height = 24;
         int width = 0;
-        std::string spacing;  // signed dots, "" none
+        std::string spacing{};  // signed dots, "" none
         int rotation = 0;
         int bold = 0;
         int italic = 0;
@@ -53,7 +54,7 @@ public:
     struct PictureField {
         int x = 0;
         int y = 0;
-        std::string path;
+        std::string path{};
         int hMag = 1;
         int vMag = 1;
         int width = 0;
@@ -129,7 +130,9 @@ private:
     // Traces the failure, marks the label unfinished and returns `code`.
     int reject(const char* method, int line, int code, const char* format, ...)
         VEMBRIX_PRINTF(5, 6);
-    int addBarcode(const char* method, int x, int y, const barcodes::Field& field);
+    int offLabel(const char* method, int x, int y);
+    int addBarcode(const char* method, int x, int y,
+                   const std::function<barcodes::Field()>& encode);
     int addDrawing(const char* method, int x, int y, const CMonoBitmap& bitmap, int rotation,
                    int reverse, int justification);
     int drawText(const char* method, int x, int y, const TextStyle& style, int rotation,

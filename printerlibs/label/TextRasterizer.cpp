@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "TraceLog.h"
@@ -40,9 +39,15 @@ struct Candidate {
     bool failed = false;
 };
 
+// fontconfig's state lives from the first drawing to the end of the process; FcFini
+// hands back what FcInit took.
+struct FontConfigSession {
+    FontConfigSession() { FcInit(); }
+    ~FontConfigSession() { FcFini(); }
+};
+
 FcConfig* fontConfig() {
-    static std::once_flag once;
-    std::call_once(once, [] { FcInit(); });
+    static FontConfigSession session;
     return FcConfigGetCurrent();
 }
 
