@@ -1,7 +1,7 @@
 # Sourced by ./run and ./test: installs the Debian packages the build needs (only those
 # that are missing, with one quiet apt-get update) and offers configure_and_build.
 
-VEMBRIX_PACKAGES=(cmake ninja-build g++ pkg-config libjsoncpp-dev libgtest-dev libgmock-dev)
+VEMBRIX_PACKAGES=(cmake ninja-build g++ pkg-config libjsoncpp-dev libgtest-dev libgmock-dev libstb-dev)
 
 install_missing_packages() {
   local missing=()
