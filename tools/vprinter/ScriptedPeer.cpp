@@ -1,9 +1,8 @@
 #include "ScriptedPeer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "LoopbackSockets.h"
+
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,23 +14,6 @@ namespace vprinter {
 namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
-
-bool sendEverything(int fd, const std::string& bytes) {
-    size_t done = 0;
-    // Bounded: a peer that stops reading cannot hold this thread for long.
-    for (int attempt = 0; done < bytes.size() && attempt < 1000; ++attempt) {
-        ssize_t sent = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (sent > 0) {
-            done += static_cast<size_t>(sent);
-            continue;
-        }
-        if (sent < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
-        pollfd entry{fd, POLLOUT, 0};
-        ::poll(&entry, 1, 10);
-    }
-    return done == bytes.size();
-}
 
 }  // namespace
 
@@ -48,7 +30,7 @@ bool ScriptedPeer::start(int receiveBufferSize) {
     port_ = 0;
     if (!listen())
         return false;
-    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    wakeFd_ = makeWakeFd();
     if (wakeFd_ < 0) {
         closeListener();
         return false;
@@ -65,8 +47,7 @@ void ScriptedPeer::stop() {
         std::lock_guard<std::mutex> guard(mutex_);
         stopping_ = true;
     }
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
+    wake(wakeFd_);
     thread_.join();
     while (!connections_.empty())
         closeConnection(connections_.size() - 1, false);
@@ -175,31 +156,17 @@ void ScriptedPeer::perform(std::function<void()> command) {
         commands_.push_back(std::move(command));
         ticket = ++commandsQueued_;
     }
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
+    wake(wakeFd_);
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return commandsDone_ >= ticket || stopping_; });
 }
 
 bool ScriptedPeer::listen() {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int port = port_;
+    int fd = listenLoopback(port, receiveBufferSize_);
     if (fd < 0)
         return false;
-    int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (receiveBufferSize_ > 0)
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBufferSize_, sizeof receiveBufferSize_);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port_));
-    socklen_t size = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd, 8) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        ::close(fd);
-        return false;
-    }
-    port_ = ntohs(address.sin_port);
+    port_ = port;
     listenFd_ = fd;
     return true;
 }
@@ -240,10 +207,8 @@ void ScriptedPeer::run() {
         if (::poll(entries.data(), entries.size(), 1000) <= 0)
             continue;
 
-        if (entries[0].revents & POLLIN) {
-            uint64_t count = 0;
-            [[maybe_unused]] ssize_t ignored = ::read(wakeFd_, &count, sizeof count);
-        }
+        if (entries[0].revents & POLLIN)
+            drainWake(wakeFd_);
         if (listenFd_ >= 0 && firstConnection == 2 && (entries[1].revents & POLLIN))
             acceptOne();
         // Walk backwards: a closed connection leaves the list.
