@@ -1,5 +1,9 @@
 # Compares the dynamic symbols a library defines with the functions its header declares.
-# Run as: cmake -DNM=<nm> -DLIBRARY=<lib> -DHEADER=<header> -P CheckExports.cmake
+# Run as: cmake -DNM=<nm> -DLIBRARY=<lib> -DHEADER=<header> [-DCALL=<calling macro>]
+#         -P CheckExports.cmake
+if(NOT CALL)
+  set(CALL CVNPORT_CALL)
+endif()
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
   OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
 if(failed)
@@ -14,10 +18,10 @@ foreach(line IN LISTS lines)
 endforeach()
 
 file(READ ${HEADER} header)
-string(REGEX MATCHALL "CVNPORT_CALL[ \t\n]+[A-Za-z0-9_]+[ \t\n]*\\(" calls "${header}")
+string(REGEX MATCHALL "${CALL}[ \t\n]+[A-Za-z0-9_]+[ \t\n]*\\(" calls "${header}")
 set(declared "")
 foreach(call IN LISTS calls)
-  string(REGEX REPLACE "CVNPORT_CALL[ \t\n]+([A-Za-z0-9_]+).*" "\\1" name "${call}")
+  string(REGEX REPLACE "${CALL}[ \t\n]+([A-Za-z0-9_]+).*" "\\1" name "${call}")
   list(APPEND declared ${name})
 endforeach()
 

@@ -25,6 +25,8 @@ constexpr size_t kUsbPathUnits = 8192;
 class Library {
 public:
     Library() {
+        // Made now, the trace log's state outlives this object and its last lines.
+        TraceClose(kTraceDefaultKey);
         if (programfiles::fileTest(kTraceMarker, true))
             TraceOpen(kTraceDefaultKey, kTraceLevel, "Dravix");
     }
