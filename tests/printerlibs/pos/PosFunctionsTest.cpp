@@ -322,6 +322,37 @@ TEST(PosFunctions, ATransactionKeepsEverythingForOneWriteAndQueriesStillGoOutAtO
     EXPECT_EQ(printer.state->writes.size(), 2u);
 }
 
+TEST(PosFunctions, PortTextsNameThePortAndAGatewayDeviceSurvivesThePortSuffix) {
+    struct Text {
+        int portType;
+        const char16_t* text;
+        bool usable;
+        std::u16string portName;
+        int deviceId;
+    };
+    const Text texts[] = {
+        {DRAVIX_PORT_NETWORK, u"192.168.0.20", true, u"192.168.0.20", 0},
+        {DRAVIX_PORT_NETWORK, u"192.168.0.20:6101", true, u"192.168.0.20:6101", 0},
+        {DRAVIX_PORT_SERIAL, u"COM1:9600:8:0:0:0", true, u"COM1:9600:8:0:0:0", 0},
+        {DRAVIX_PORT_NETWORK, u"12@192.168.0.20:6101", true, u"192.168.0.20:6101", 12},
+        {DRAVIX_PORT_USB, u"254@/dev/usb/lp0", true, u"/dev/usb/lp0", 254},
+        {DRAVIX_PORT_NETWORK, u"0@192.168.0.20", false, u"", 0},
+        {DRAVIX_PORT_NETWORK, u"255@192.168.0.20", false, u"", 0},
+        {DRAVIX_PORT_NETWORK, u"x@192.168.0.20", false, u"", 0},
+        {DRAVIX_PORT_NETWORK, u"12@", false, u"", 0},
+        {DRAVIX_PORT_NETWORK, u"", false, u"", 0},
+        {8, u"192.168.0.20", false, u"", 0},
+    };
+    for (const Text& t : texts) {
+        std::optional<PortTarget> target = parsePortTarget(t.portType, t.text);
+        ASSERT_EQ(target.has_value(), t.usable) << "entry " << (&t - texts);
+        if (!target)
+            continue;
+        EXPECT_EQ(target->portName, t.portName);
+        EXPECT_EQ(target->deviceId, t.deviceId);
+    }
+}
+
 int statusCodes[8];
 int statusCount = 0;
 void collectStatus(int code) {
