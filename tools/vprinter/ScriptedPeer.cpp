@@ -24,36 +24,29 @@ ScriptedPeer::~ScriptedPeer() {
 }
 
 bool ScriptedPeer::start(int receiveBufferSize) {
-    if (thread_.joinable())
+    if (started_)
         return true;
     receiveBufferSize_ = receiveBufferSize;
     port_ = 0;
     if (!listen())
         return false;
-    wakeFd_ = makeWakeFd();
-    if (wakeFd_ < 0) {
+    if (!loop_.start([this] { pass(); })) {
         closeListener();
         return false;
     }
-    stopping_ = false;
-    thread_ = std::thread(&ScriptedPeer::run, this);
+    started_ = true;
     return true;
 }
 
 void ScriptedPeer::stop() {
-    if (!thread_.joinable())
+    if (!started_)
         return;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        stopping_ = true;
-    }
-    wake(wakeFd_);
-    thread_.join();
+    loop_.stop();
+    started_ = false;
     while (!connections_.empty())
         closeConnection(connections_.size() - 1, false);
     closeListener();
-    ::close(wakeFd_);
-    wakeFd_ = -1;
+    changed_.notify_all();
 }
 
 std::string ScriptedPeer::portName() const {
@@ -146,19 +139,7 @@ bool ScriptedPeer::waitForOpenConnections(int count, Duration timeout) const {
 }
 
 void ScriptedPeer::perform(std::function<void()> command) {
-    if (!thread_.joinable()) {
-        command();
-        return;
-    }
-    unsigned long long ticket;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        commands_.push_back(std::move(command));
-        ticket = ++commandsQueued_;
-    }
-    wake(wakeFd_);
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return commandsDone_ >= ticket || stopping_; });
+    loop_.perform(std::move(command));
 }
 
 bool ScriptedPeer::listen() {
@@ -177,51 +158,30 @@ void ScriptedPeer::closeListener() {
     listenFd_ = -1;
 }
 
-void ScriptedPeer::run() {
+void ScriptedPeer::pass() {
     std::vector<pollfd> entries;
-    for (;;) {
-        std::deque<std::function<void()>> commands;
-        {
-            std::lock_guard<std::mutex> guard(mutex_);
-            if (stopping_)
-                break;
-            commands.swap(commands_);
-        }
-        for (auto& command : commands) {
-            command();
-            {
-                std::lock_guard<std::mutex> guard(mutex_);
-                ++commandsDone_;
-            }
-            changed_.notify_all();
-        }
+    entries.push_back({loop_.wakeFd(), POLLIN, 0});
+    if (listenFd_ >= 0)
+        entries.push_back({listenFd_, POLLIN, 0});
+    size_t firstConnection = entries.size();
+    for (const Connection& connection : connections_)
+        entries.push_back({connection.fd, static_cast<short>(stalled_ ? 0 : POLLIN), 0});
+    // The time-out only bounds the wait; every change wakes it at once.
+    if (::poll(entries.data(), entries.size(), 1000) <= 0)
+        return;
 
-        entries.clear();
-        entries.push_back({wakeFd_, POLLIN, 0});
-        if (listenFd_ >= 0)
-            entries.push_back({listenFd_, POLLIN, 0});
-        size_t firstConnection = entries.size();
-        for (const Connection& connection : connections_)
-            entries.push_back({connection.fd, static_cast<short>(stalled_ ? 0 : POLLIN), 0});
-        // The time-out only bounds the wait; every change wakes it at once.
-        if (::poll(entries.data(), entries.size(), 1000) <= 0)
-            continue;
-
-        if (entries[0].revents & POLLIN)
-            drainWake(wakeFd_);
-        if (listenFd_ >= 0 && firstConnection == 2 && (entries[1].revents & POLLIN))
-            acceptOne();
-        // Walk backwards: a closed connection leaves the list.
-        for (size_t i = std::min(connections_.size(), entries.size() - firstConnection); i-- > 0;) {
-            short events = entries[firstConnection + i].revents;
-            if (events & (POLLIN | POLLHUP | POLLERR))
-                readFrom(connections_[i]);
-            if (connections_[i].fd < 0)
-                closeConnection(i, false);
-        }
+    if (entries[0].revents & POLLIN)
+        drainWake(loop_.wakeFd());
+    if (listenFd_ >= 0 && firstConnection == 2 && (entries[1].revents & POLLIN))
+        acceptOne();
+    // Walk backwards: a closed connection leaves the list.
+    for (size_t i = std::min(connections_.size(), entries.size() - firstConnection); i-- > 0;) {
+        short events = entries[firstConnection + i].revents;
+        if (events & (POLLIN | POLLHUP | POLLERR))
+            readFrom(connections_[i]);
+        if (connections_[i].fd < 0)
+            closeConnection(i, false);
     }
-    // Wake any caller still waiting for a command.
-    changed_.notify_all();
 }
 
 void ScriptedPeer::acceptOne() {

@@ -90,43 +90,36 @@ VirtualPrinter::~VirtualPrinter() {
 }
 
 bool VirtualPrinter::start() {
-    if (thread_.joinable())
+    if (started_)
         return true;
     ports_.clear();
     for (const auto& listener : options_.listeners)
         ports_.push_back(listener.port);
     if (!listenAll())
         return false;
-    if (options_.controlPort) {
-        controlFd_ = listenLoopback(controlPort_);
-        if (controlFd_ < 0) {
-            closeListeners();
-            return false;
-        }
+    if (options_.controlPort && (controlFd_ = listenLoopback(controlPort_)) < 0) {
+        closeListeners();
+        return false;
     }
-    wakeFd_ = makeWakeFd();
-    stopping_ = false;
-    thread_ = std::thread(&VirtualPrinter::run, this);
+    if (!loop_.start([this] { pass(); })) {
+        closeListeners();
+        closeControl();
+        return false;
+    }
+    started_ = true;
     return true;
 }
 
 void VirtualPrinter::stop() {
-    if (!thread_.joinable())
+    if (!started_)
         return;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        stopping_ = true;
-    }
-    wake(wakeFd_);
-    thread_.join();
+    loop_.stop();
+    started_ = false;
     while (!connections_.empty())
         close(connections_.size() - 1);
     closeListeners();
-    if (controlFd_ >= 0)
-        ::close(controlFd_);
-    controlFd_ = -1;
-    ::close(wakeFd_);
-    wakeFd_ = -1;
+    closeControl();
+    changed_.notify_all();
 }
 
 std::string VirtualPrinter::portName(size_t listener) const {
@@ -149,6 +142,12 @@ void VirtualPrinter::closeListeners() {
     for (int fd : listenFds_)
         ::close(fd);
     listenFds_.clear();
+}
+
+void VirtualPrinter::closeControl() {
+    if (controlFd_ >= 0)
+        ::close(controlFd_);
+    controlFd_ = -1;
 }
 
 std::vector<std::string> VirtualPrinter::rawBytes() const {
@@ -219,70 +218,38 @@ void VirtualPrinter::dropConnections() {
 }
 
 void VirtualPrinter::perform(std::function<void()> command) {
-    if (!thread_.joinable() || std::this_thread::get_id() == thread_.get_id()) {
-        command();
-        return;
-    }
-    unsigned long long ticket;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        commands_.push_back(std::move(command));
-        ticket = ++commandsQueued_;
-    }
-    wake(wakeFd_);
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return commandsDone_ >= ticket || stopping_; });
+    loop_.perform(std::move(command));
 }
 
-void VirtualPrinter::run() {
+void VirtualPrinter::pass() {
     std::vector<pollfd> entries;
-    for (;;) {
-        std::deque<std::function<void()>> commands;
-        {
-            std::lock_guard<std::mutex> guard(mutex_);
-            if (stopping_)
-                break;
-            commands.swap(commands_);
-        }
-        for (auto& command : commands) {
-            command();
-            {
-                std::lock_guard<std::mutex> guard(mutex_);
-                ++commandsDone_;
-            }
-            changed_.notify_all();
-        }
-
-        entries.clear();
-        entries.push_back({wakeFd_, POLLIN, 0});
-        for (int fd : listenFds_)
-            entries.push_back({fd, POLLIN, 0});
-        if (controlFd_ >= 0)
-            entries.push_back({controlFd_, POLLIN, 0});
-        size_t firstConnection = entries.size();
-        for (const auto& connection : connections_) {
-            bool reading = connection->control || !stalled_;
-            entries.push_back({connection->fd, static_cast<short>(reading ? POLLIN : 0), 0});
-        }
-        // The time-out only bounds the wait; every change wakes it at once.
-        if (::poll(entries.data(), entries.size(), 1000) <= 0)
-            continue;
-        if (entries[0].revents & POLLIN)
-            drainWake(wakeFd_);
-        for (size_t i = 0; i < listenFds_.size(); ++i)
-            if (entries[1 + i].revents & POLLIN)
-                accept(listenFds_[i], ports_[i], options_.listeners[i].language, false);
-        if (controlFd_ >= 0 && (entries[firstConnection - 1].revents & POLLIN))
-            accept(controlFd_, controlPort_, "", true);
-        size_t polled = entries.size() - firstConnection;
-        for (size_t i = std::min(polled, connections_.size()); i-- > 0;) {
-            if (entries[firstConnection + i].revents & (POLLIN | POLLHUP | POLLERR))
-                readFrom(*connections_[i]);
-            if (connections_[i]->fd < 0)
-                close(i);
-        }
+    entries.push_back({loop_.wakeFd(), POLLIN, 0});
+    for (int fd : listenFds_)
+        entries.push_back({fd, POLLIN, 0});
+    if (controlFd_ >= 0)
+        entries.push_back({controlFd_, POLLIN, 0});
+    size_t firstConnection = entries.size();
+    for (const auto& connection : connections_) {
+        bool reading = connection->control || !stalled_;
+        entries.push_back({connection->fd, static_cast<short>(reading ? POLLIN : 0), 0});
     }
-    changed_.notify_all();
+    // The time-out only bounds the wait; every change wakes it at once.
+    if (::poll(entries.data(), entries.size(), 1000) <= 0)
+        return;
+    if (entries[0].revents & POLLIN)
+        drainWake(loop_.wakeFd());
+    for (size_t i = 0; i < listenFds_.size(); ++i)
+        if (entries[1 + i].revents & POLLIN)
+            accept(listenFds_[i], ports_[i], options_.listeners[i].language, false);
+    if (controlFd_ >= 0 && (entries[firstConnection - 1].revents & POLLIN))
+        accept(controlFd_, controlPort_, "", true);
+    size_t polled = entries.size() - firstConnection;
+    for (size_t i = std::min(polled, connections_.size()); i-- > 0;) {
+        if (entries[firstConnection + i].revents & (POLLIN | POLLHUP | POLLERR))
+            readFrom(*connections_[i]);
+        if (connections_[i]->fd < 0)
+            close(i);
+    }
 }
 
 void VirtualPrinter::accept(int listenFd, int port, const std::string& language, bool control) {

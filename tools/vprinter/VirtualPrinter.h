@@ -7,16 +7,15 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Journal.h"
+#include "PeerLoop.h"
 #include "PrinterLanguage.h"
 
 namespace vprinter {
@@ -73,10 +72,11 @@ public:
     struct Stream;
 
 private:
-    void run();
+    void pass();
     void perform(std::function<void()> command);
     bool listenAll();
     void closeListeners();
+    void closeControl();
     void accept(int listenFd, int port, const std::string& language, bool control);
     void readFrom(Connection& connection);
     void receive(Connection& connection, std::string_view bytes);
@@ -89,8 +89,8 @@ private:
     VirtualPrinterOptions options_;
     std::vector<int> ports_;
     int controlPort_ = 0;
-    int wakeFd_ = -1;
-    std::thread thread_;
+    bool started_ = false;
+    PeerLoop loop_;
     Journal journal_;
 
     // The loop thread's own.
@@ -103,10 +103,6 @@ private:
     // Shared with the callers.
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::deque<std::function<void()>> commands_;
-    unsigned long long commandsQueued_ = 0;
-    unsigned long long commandsDone_ = 0;
-    bool stopping_ = false;
     bool quit_ = false;
     PrinterCondition condition_;
     std::map<int, std::string> raw_;  // by connection number

@@ -126,6 +126,11 @@ int PosService::record(const char* method, int result) {
     return result;
 }
 
+PortTarget PosService::target() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return target_;
+}
+
 bool PosService::isOpen() const {
     std::lock_guard<std::mutex> guard(mutex_);
     return link_ != nullptr;
@@ -167,7 +172,7 @@ int PosService::setTimeout(int milliseconds) {
 }
 
 int PosService::open() {
-    return openAt(target_);
+    return openAt(target());
 }
 
 int PosService::openAt(const PortTarget& target) {
@@ -190,9 +195,9 @@ int PosService::openAt(const PortTarget& target) {
 int PosService::openById(int deviceId) {
     if (!validGatewayDevice(deviceId))
         return record("PosService::openById", DRAVIX_E_BAD_ARGUMENT);
-    PortTarget target = target_;
-    target.deviceId = deviceId;
-    return openAt(target);
+    PortTarget at = target();
+    at.deviceId = deviceId;
+    return openAt(at);
 }
 
 int PosService::close() {

@@ -29,7 +29,7 @@ public:
     PosService(PortTarget target, LinkOpener opener);
     ~PosService() override;
 
-    const PortTarget& target() const { return target_; }
+    PortTarget target() const;
     int lastResult() const { return lastResult_; }
     bool isOpen() const;
 

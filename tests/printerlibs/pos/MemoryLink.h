@@ -48,6 +48,14 @@ private:
     std::shared_ptr<State> state_;
 };
 
+// Bytes by their values: bytes({0x1B, 'a', 1}).
+inline std::string bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int value : values)
+        out += static_cast<char>(value);
+    return out;
+}
+
 // An open service over a memory link.
 struct MemoryPrinter {
     std::shared_ptr<MemoryLink::State> state = std::make_shared<MemoryLink::State>();

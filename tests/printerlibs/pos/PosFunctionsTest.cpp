@@ -11,13 +11,6 @@
 
 namespace {
 
-std::string bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int value : values)
-        out += static_cast<char>(value);
-    return out;
-}
-
 std::string hex(const std::string& data) {
     static const char* digits = "0123456789abcdef";
     std::string out;

@@ -13,13 +13,6 @@
 
 namespace {
 
-std::string bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int value : values)
-        out += static_cast<char>(value);
-    return out;
-}
-
 // A grey picture written as a 24-bit BMP (or a PNG with alpha when `alpha` is given).
 std::string writePicture(const TempHome& home, const std::string& name, int width, int height,
                          uint8_t grey, int alpha = -1) {

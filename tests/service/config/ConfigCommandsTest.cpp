@@ -201,8 +201,8 @@ TEST_F(ConfigCommandsTest, NewPrinterNeedsItsTypesAndAcceptsTypeNames) {
 
 TEST_F(ConfigCommandsTest, AGatewayPrinterKeepsItsDeviceIdentifierAheadOfThePortSuffix) {
     writeIni("[Vembrix]\n");
-    ASSERT_EQ(run({"printer", "add", "G", "PrinterType=Relvo", "PortType=2",
-                   "PortName=12@10.0.0.5", "BaudRate=6101", "CheckStatus=1"})
+    ASSERT_EQ(run({"printer", "add", "G", "PrinterType=Relvo", "PortType=2", "PortName=12@10.0.0.5",
+                   "BaudRate=6101", "CheckStatus=1"})
                   .status,
               0);
     EXPECT_NE(iniBytes().find("PortName=12@10.0.0.5\r\n"), std::string::npos);
