@@ -314,26 +314,10 @@ std::shared_ptr<CvnPortLinks::Endpoint> CvnPortLinks::attach(
         if (found != endpoints_.end()) {
             endpoint = found->second;
         } else {
-            int slot = -1;
-            {
-                std::lock_guard<std::mutex> slots(slotsMutex_);
-                // Slots are taken round the table, so a receiver call that was already under
-                // way when its slot was freed finds the slot empty rather than reused.
-                for (int step = 0; step < kSlots && slot < 0; ++step) {
-                    int candidate = (nextSlot_ + step) % kSlots;
-                    if (!slots_[static_cast<size_t>(candidate)])
-                        slot = candidate;
-                }
-                if (slot < 0)
-                    return nullptr;
-                nextSlot_ = (slot + 1) % kSlots;
-                endpoint = std::make_shared<Endpoint>();
-                slots_[static_cast<size_t>(slot)] = endpoint;
-            }
+            endpoint = std::make_shared<Endpoint>();
             endpoint->portId = portId;
             endpoint->deviceId = deviceId;
             endpoint->gateway = gateway;
-            endpoint->slot = slot;
             std::shared_ptr<Port> port = ports_[portId].lock();
             if (!port) {
                 port = std::make_shared<Port>();
@@ -341,6 +325,20 @@ std::shared_ptr<CvnPortLinks::Endpoint> CvnPortLinks::attach(
                 ports_[portId] = port;
             }
             endpoint->port = port;
+            {
+                std::lock_guard<std::mutex> slots(slotsMutex_);
+                // Slots are taken round the table, so a receiver call that was already under
+                // way when its slot was freed finds the slot empty rather than reused.
+                for (int step = 0; step < kSlots && endpoint->slot < 0; ++step) {
+                    int candidate = (nextSlot_ + step) % kSlots;
+                    if (!slots_[static_cast<size_t>(candidate)])
+                        endpoint->slot = candidate;
+                }
+                if (endpoint->slot < 0)
+                    return nullptr;
+                nextSlot_ = (endpoint->slot + 1) % kSlots;
+                slots_[static_cast<size_t>(endpoint->slot)] = endpoint;
+            }
             endpoints_[{portId, deviceId}] = endpoint;
         }
     }
