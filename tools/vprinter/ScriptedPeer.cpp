@@ -1,9 +1,8 @@
 #include "ScriptedPeer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "LoopbackSockets.h"
+
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,23 +15,6 @@ namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
 
-bool sendEverything(int fd, const std::string& bytes) {
-    size_t done = 0;
-    // Bounded: a peer that stops reading cannot hold this thread for long.
-    for (int attempt = 0; done < bytes.size() && attempt < 1000; ++attempt) {
-        ssize_t sent = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (sent > 0) {
-            done += static_cast<size_t>(sent);
-            continue;
-        }
-        if (sent < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
-        pollfd entry{fd, POLLOUT, 0};
-        ::poll(&entry, 1, 10);
-    }
-    return done == bytes.size();
-}
-
 }  // namespace
 
 ScriptedPeer::ScriptedPeer() = default;
@@ -42,37 +24,29 @@ ScriptedPeer::~ScriptedPeer() {
 }
 
 bool ScriptedPeer::start(int receiveBufferSize) {
-    if (thread_.joinable())
+    if (started_)
         return true;
     receiveBufferSize_ = receiveBufferSize;
     port_ = 0;
     if (!listen())
         return false;
-    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd_ < 0) {
+    if (!loop_.start([this] { pass(); })) {
         closeListener();
         return false;
     }
-    stopping_ = false;
-    thread_ = std::thread(&ScriptedPeer::run, this);
+    started_ = true;
     return true;
 }
 
 void ScriptedPeer::stop() {
-    if (!thread_.joinable())
+    if (!started_)
         return;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        stopping_ = true;
-    }
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
-    thread_.join();
+    loop_.stop();
+    started_ = false;
     while (!connections_.empty())
         closeConnection(connections_.size() - 1, false);
     closeListener();
-    ::close(wakeFd_);
-    wakeFd_ = -1;
+    changed_.notify_all();
 }
 
 std::string ScriptedPeer::portName() const {
@@ -165,41 +139,15 @@ bool ScriptedPeer::waitForOpenConnections(int count, Duration timeout) const {
 }
 
 void ScriptedPeer::perform(std::function<void()> command) {
-    if (!thread_.joinable()) {
-        command();
-        return;
-    }
-    unsigned long long ticket;
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        commands_.push_back(std::move(command));
-        ticket = ++commandsQueued_;
-    }
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t ignored = ::write(wakeFd_, &one, sizeof one);
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return commandsDone_ >= ticket || stopping_; });
+    loop_.perform(std::move(command));
 }
 
 bool ScriptedPeer::listen() {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int port = port_;
+    int fd = listenLoopback(port, receiveBufferSize_);
     if (fd < 0)
         return false;
-    int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (receiveBufferSize_ > 0)
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBufferSize_, sizeof receiveBufferSize_);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port_));
-    socklen_t size = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd, 8) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        ::close(fd);
-        return false;
-    }
-    port_ = ntohs(address.sin_port);
+    port_ = port;
     listenFd_ = fd;
     return true;
 }
@@ -210,53 +158,30 @@ void ScriptedPeer::closeListener() {
     listenFd_ = -1;
 }
 
-void ScriptedPeer::run() {
+void ScriptedPeer::pass() {
     std::vector<pollfd> entries;
-    for (;;) {
-        std::deque<std::function<void()>> commands;
-        {
-            std::lock_guard<std::mutex> guard(mutex_);
-            if (stopping_)
-                break;
-            commands.swap(commands_);
-        }
-        for (auto& command : commands) {
-            command();
-            {
-                std::lock_guard<std::mutex> guard(mutex_);
-                ++commandsDone_;
-            }
-            changed_.notify_all();
-        }
+    entries.push_back({loop_.wakeFd(), POLLIN, 0});
+    if (listenFd_ >= 0)
+        entries.push_back({listenFd_, POLLIN, 0});
+    size_t firstConnection = entries.size();
+    for (const Connection& connection : connections_)
+        entries.push_back({connection.fd, static_cast<short>(stalled_ ? 0 : POLLIN), 0});
+    // The time-out only bounds the wait; every change wakes it at once.
+    if (::poll(entries.data(), entries.size(), 1000) <= 0)
+        return;
 
-        entries.clear();
-        entries.push_back({wakeFd_, POLLIN, 0});
-        if (listenFd_ >= 0)
-            entries.push_back({listenFd_, POLLIN, 0});
-        size_t firstConnection = entries.size();
-        for (const Connection& connection : connections_)
-            entries.push_back({connection.fd, static_cast<short>(stalled_ ? 0 : POLLIN), 0});
-        // The time-out only bounds the wait; every change wakes it at once.
-        if (::poll(entries.data(), entries.size(), 1000) <= 0)
-            continue;
-
-        if (entries[0].revents & POLLIN) {
-            uint64_t count = 0;
-            [[maybe_unused]] ssize_t ignored = ::read(wakeFd_, &count, sizeof count);
-        }
-        if (listenFd_ >= 0 && firstConnection == 2 && (entries[1].revents & POLLIN))
-            acceptOne();
-        // Walk backwards: a closed connection leaves the list.
-        for (size_t i = std::min(connections_.size(), entries.size() - firstConnection); i-- > 0;) {
-            short events = entries[firstConnection + i].revents;
-            if (events & (POLLIN | POLLHUP | POLLERR))
-                readFrom(connections_[i]);
-            if (connections_[i].fd < 0)
-                closeConnection(i, false);
-        }
+    if (entries[0].revents & POLLIN)
+        drainWake(loop_.wakeFd());
+    if (listenFd_ >= 0 && firstConnection == 2 && (entries[1].revents & POLLIN))
+        acceptOne();
+    // Walk backwards: a closed connection leaves the list.
+    for (size_t i = std::min(connections_.size(), entries.size() - firstConnection); i-- > 0;) {
+        short events = entries[firstConnection + i].revents;
+        if (events & (POLLIN | POLLHUP | POLLERR))
+            readFrom(connections_[i]);
+        if (connections_[i].fd < 0)
+            closeConnection(i, false);
     }
-    // Wake any caller still waiting for a command.
-    changed_.notify_all();
 }
 
 void ScriptedPeer::acceptOne() {

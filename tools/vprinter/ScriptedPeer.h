@@ -7,13 +7,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "PeerLoop.h"
 
 namespace vprinter {
 
@@ -71,7 +71,7 @@ private:
         std::string bytes;
     };
 
-    void run();
+    void pass();
     void perform(std::function<void()> command);
     bool listen();
     void closeListener();
@@ -82,8 +82,8 @@ private:
 
     int receiveBufferSize_ = 0;
     int port_ = 0;
-    int wakeFd_ = -1;
-    std::thread thread_;
+    bool started_ = false;
+    PeerLoop loop_;
 
     // Touched by the peer's thread only.
     int listenFd_ = -1;
@@ -95,10 +95,6 @@ private:
     // Shared with the callers.
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::deque<std::function<void()>> commands_;
-    unsigned long long commandsDone_ = 0;
-    unsigned long long commandsQueued_ = 0;
-    bool stopping_ = false;
     bool recording_ = true;
     std::string received_;
     size_t receivedCount_ = 0;

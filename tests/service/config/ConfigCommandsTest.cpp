@@ -199,6 +199,16 @@ TEST_F(ConfigCommandsTest, NewPrinterNeedsItsTypesAndAcceptsTypeNames) {
     EXPECT_EQ(run({"printers"}).out, "P\tMobilePrinter\tCOM3:9600\n");
 }
 
+TEST_F(ConfigCommandsTest, AGatewayPrinterKeepsItsDeviceIdentifierAheadOfThePortSuffix) {
+    writeIni("[Vembrix]\n");
+    ASSERT_EQ(run({"printer", "add", "G", "PrinterType=Relvo", "PortType=2", "PortName=12@10.0.0.5",
+                   "BaudRate=6101", "CheckStatus=1"})
+                  .status,
+              0);
+    EXPECT_NE(iniBytes().find("PortName=12@10.0.0.5\r\n"), std::string::npos);
+    EXPECT_EQ(run({"printers"}).out, "G\tRelvo\t12@10.0.0.5:6101\n");
+}
+
 TEST_F(ConfigCommandsTest, ExistingPrinterStartsFromItsRecord) {
     writeIni(
         "[Vembrix]\n[P]\nPrinterType=2\nPortType=2\nPortName=10.0.0.1\nBaudRate=6101\n"

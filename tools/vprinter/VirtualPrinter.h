@@ -1,0 +1,112 @@
+// A printer on loopback TCP ports: it keeps every connection's raw bytes, decodes them
+// into the journal, answers queries, reports its condition by itself when asked to, can
+// play a gateway with printers behind it, and takes faults on cue, from its methods or
+// from lines on its control port. One thread serves every socket; the methods below are
+// carried out on it and return once it has done so.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Journal.h"
+#include "PeerLoop.h"
+#include "PrinterLanguage.h"
+
+namespace vprinter {
+
+struct VirtualPrinterOptions {
+    // One listener per entry: its port (0 picks a free one) and its language ("escpos",
+    // or "auto" to judge each connection by its first bytes).
+    struct Listener {
+        int port = 0;
+        std::string language = "escpos";
+    };
+    std::vector<Listener> listeners{Listener{}};
+    bool controlPort = false;
+    // Every connection talks to a gateway; its printers are the channels the host uses.
+    bool gateway = false;
+    PrinterIdentity identity;
+    PrinterCondition condition;
+};
+
+class VirtualPrinter {
+public:
+    explicit VirtualPrinter(VirtualPrinterOptions options = {});
+    ~VirtualPrinter();
+    VirtualPrinter(const VirtualPrinter&) = delete;
+    VirtualPrinter& operator=(const VirtualPrinter&) = delete;
+
+    bool start();
+    void stop();
+    std::vector<int> ports() const { return ports_; }
+    int controlPort() const { return controlPort_; }
+    // "127.0.0.1:<port>" of a listener: the port text of a network printer.
+    std::string portName(size_t listener = 0) const;
+
+    Journal& journal() { return journal_; }
+    // Every connection's bytes so far, in the order the connections came.
+    std::vector<std::string> rawBytes() const;
+    int openConnections() const;
+    bool waitForOpenConnections(int count, std::chrono::milliseconds timeout) const;
+
+    PrinterCondition condition() const;
+    // Changes the condition; hosts that asked for automatic status hear of it.
+    void changeCondition(const std::function<void(PrinterCondition&)>& change);
+    // Stops listening (connections are refused) or listens again on the same ports.
+    void refuse(bool refused);
+    // While stalled nothing is read from the printer connections.
+    void stall(bool stalled);
+    void dropConnections();
+    // Carries out one control line ("cover open", "paper out", "journal", ...) and
+    // returns its answer (several lines for "journal").
+    std::string control(const std::string& line);
+    bool quitRequested() const;
+
+    struct Connection;
+    struct Stream;
+
+private:
+    void pass();
+    void perform(std::function<void()> command);
+    bool listenAll();
+    void closeListeners();
+    void closeControl();
+    void accept(int listenFd, int port, const std::string& language, bool control);
+    void readFrom(Connection& connection);
+    void receive(Connection& connection, std::string_view bytes);
+    void receiveGateway(Connection& connection, std::string_view bytes);
+    void receiveControl(Connection& connection, std::string_view bytes);
+    void close(size_t index);
+    Stream& stream(Connection& connection, int channel);
+    void reportCondition();
+
+    VirtualPrinterOptions options_;
+    std::vector<int> ports_;
+    int controlPort_ = 0;
+    bool started_ = false;
+    PeerLoop loop_;
+    Journal journal_;
+
+    // The loop thread's own.
+    std::vector<int> listenFds_;
+    int controlFd_ = -1;
+    std::vector<std::unique_ptr<Connection>> connections_;
+    int nextConnection_ = 1;
+    bool stalled_ = false;
+
+    // Shared with the callers.
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    bool quit_ = false;
+    PrinterCondition condition_;
+    std::map<int, std::string> raw_;  // by connection number
+    int open_ = 0;
+};
+
+}  // namespace vprinter

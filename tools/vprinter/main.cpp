@@ -1,0 +1,129 @@
+// vprinter: a virtual receipt printer on loopback, for demos and for trying jobs without
+// paper. Its first line names the ports it took; it runs until interrupted or until a
+// control connection sends "quit". See README.md.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "VirtualPrinter.h"
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onSignal(int) {
+    interrupted = 1;
+}
+
+const char* kUsage =
+    "usage: vprinter [--port N[:LANGUAGE]]... [--control] [--gateway] [--model NAME]\n"
+    "                [--double-byte CODEPAGE] [--journal FILE] [--cover-open] [--paper-out]\n"
+    "                [--paper-low] [--offline] [--error] [--refuse] [--stall]\n";
+
+bool number(const std::string& text, int& value) {
+    char* end = nullptr;
+    long parsed = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || parsed < 0 || parsed > 65535)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+struct Settings {
+    vprinter::VirtualPrinterOptions options;
+    std::string journalFile;
+    bool refuse = false;
+    bool stall = false;
+};
+
+bool parse(int argc, char** argv, Settings& settings) {
+    auto& options = settings.options;
+    options.listeners.clear();
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto next = [&](std::string& out) {
+            if (i + 1 >= argc)
+                return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string value;
+        if (arg == "--port" && next(value)) {
+            vprinter::VirtualPrinterOptions::Listener listener;
+            size_t colon = value.find(':');
+            if (colon != std::string::npos)
+                listener.language = value.substr(colon + 1);
+            if (!number(value.substr(0, colon), listener.port) ||
+                (listener.language != "auto" && !vprinter::makeDecoder(listener.language)))
+                return false;
+            options.listeners.push_back(listener);
+        } else if (arg == "--model" && next(value)) {
+            options.identity.model = value;
+        } else if (arg == "--double-byte" && next(value)) {
+            if (!number(value, options.identity.doubleByteCodePage))
+                return false;
+        } else if (arg == "--journal" && next(value)) {
+            settings.journalFile = value;
+        } else if (arg == "--control") {
+            options.controlPort = true;
+        } else if (arg == "--gateway") {
+            options.gateway = true;
+        } else if (arg == "--cover-open") {
+            options.condition.coverOpen = true;
+        } else if (arg == "--paper-out") {
+            options.condition.paperOut = true;
+        } else if (arg == "--paper-low") {
+            options.condition.paperLow = true;
+        } else if (arg == "--offline") {
+            options.condition.offline = true;
+        } else if (arg == "--error") {
+            options.condition.error = true;
+        } else if (arg == "--refuse") {
+            settings.refuse = true;
+        } else if (arg == "--stall") {
+            settings.stall = true;
+        } else {
+            return false;
+        }
+    }
+    if (options.listeners.empty())
+        options.listeners.push_back({});
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Settings settings;
+    if (!parse(argc, argv, settings)) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    vprinter::VirtualPrinter printer(settings.options);
+    if (!settings.journalFile.empty() && !printer.journal().writeTo(settings.journalFile)) {
+        std::cerr << "vprinter: cannot write the journal to " << settings.journalFile << "\n";
+        return 1;
+    }
+    if (!printer.start()) {
+        std::cerr << "vprinter: cannot listen on the ports asked for\n";
+        return 1;
+    }
+    std::string line = "vprinter";
+    for (size_t i = 0; i < printer.ports().size(); ++i)
+        line += " " + settings.options.listeners[i].language + " " + printer.portName(i);
+    if (settings.options.controlPort)
+        line += " control 127.0.0.1:" + std::to_string(printer.controlPort());
+    std::cout << line << std::endl;
+    printer.refuse(settings.refuse);
+    printer.stall(settings.stall);
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    while (!interrupted && !printer.quitRequested())
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    printer.stop();
+    return 0;
+}
