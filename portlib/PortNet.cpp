@@ -168,6 +168,7 @@ bool CPortNet::ConnectSocket(bool interruptible) {
     SetSOLinger(*made);
     if (!SetNonBlockingSocket(*made) || !SetKeepAlive(*made, kKeepAliveMs))
         return false;
+    made->setNoDelay();
     if (sendBufferSize_ > 0)
         made->setSendBufferSize(sendBufferSize_);
     if (!made->connect(address_, tcpPort_)) {

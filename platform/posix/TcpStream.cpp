@@ -120,6 +120,11 @@ bool TcpStream::setKeepAlive(int timeMs, int intervalMs) {
     return ::setsockopt(fd_, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval) == 0 || fail();
 }
 
+bool TcpStream::setNoDelay() {
+    int on = 1;
+    return ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0 || fail();
+}
+
 bool TcpStream::setSendBufferSize(int bytes) {
     return ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes) == 0 || fail();
 }

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -31,6 +32,15 @@ int listenLoopback(int& port, int receiveBufferSize) {
         return -1;
     }
     port = ntohs(address.sin_port);
+    return fd;
+}
+
+int acceptConnection(int listenFd) {
+    int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd >= 0) {
+        int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
     return fd;
 }
 

@@ -9,6 +9,9 @@ namespace vprinter {
 // A non-blocking listener on 127.0.0.1:`port` (0 picks a free port, written back).
 // A receive buffer size above 0 is set before listening. -1 on failure.
 int listenLoopback(int& port, int receiveBufferSize = 0);
+// The next waiting connection on `listenFd`, non-blocking, with small replies sent at
+// once as a printer's are; -1 when none waits.
+int acceptConnection(int listenFd);
 // Sends all bytes, waiting briefly while the peer's buffers are full; false when the
 // connection failed or stayed full.
 bool sendEverything(int fd, std::string_view bytes);

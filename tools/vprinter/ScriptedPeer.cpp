@@ -185,7 +185,7 @@ void ScriptedPeer::pass() {
 }
 
 void ScriptedPeer::acceptOne() {
-    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    int fd = acceptConnection(listenFd_);
     if (fd < 0)
         return;
     {

@@ -253,7 +253,7 @@ void VirtualPrinter::pass() {
 }
 
 void VirtualPrinter::accept(int listenFd, int port, const std::string& language, bool control) {
-    int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    int fd = acceptConnection(listenFd);
     if (fd < 0)
         return;
     auto connection = std::make_unique<Connection>();

@@ -37,6 +37,9 @@ public:
     bool setNonBlocking();
     // Keep-alive on, first probe after `timeMs` of silence, then every `intervalMs`.
     bool setKeepAlive(int timeMs, int intervalMs);
+    // Small writes go out at once instead of waiting for the peer's acknowledgement: a
+    // printer's short questions and commands must not sit out a delayed ACK.
+    bool setNoDelay();
     bool setSendBufferSize(int bytes);
     bool setReceiveBufferSize(int bytes);
 
