@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <algorithm>
-#include <cstdlib>
 #include <sstream>
 #include <vector>
 
@@ -52,24 +50,14 @@ protected:
     }
 
     // The built program, with VEMBRIX_HOME inherited from the test.
-    Outcome runBinary(const std::vector<std::string>& args) {
-        std::string command = quote(VEMBRIX_BINARY);
-        for (const std::string& arg : args)
-            command += " " + quote(arg);
-        command += " >" + quote(home.file("stdout.txt")) + " 2>" + quote(home.file("stderr.txt"));
+    Outcome runBinary(std::vector<std::string> args, bool asNobody = false) {
+        args.insert(args.begin(), VEMBRIX_BINARY);
+        ChildProcess program = ChildProcess::run(args, asNobody);
         Outcome outcome;
-        int raw = std::system(command.c_str());
-        outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        outcome.out = home.readFile("stdout.txt");
-        outcome.err = home.readFile("stderr.txt");
+        outcome.status = program.wait();
+        outcome.out = program.out();
+        outcome.err = program.err();
         return outcome;
-    }
-
-    static std::string quote(const std::string& text) {
-        std::string quoted = "'";
-        for (char c : text)
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return quoted + "'";
     }
 
     // One line on stderr, a failure status, and the file as it was.

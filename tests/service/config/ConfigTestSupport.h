@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "ChildProcess.h"
 #include "TempHome.h"
 #include "TraceFiles.h"
 #include "TraceLog.h"

@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <memory>
 
 #include "ConfigTestSupport.h"
@@ -32,20 +30,7 @@ protected:
     }
 };
 
-// Runs `body` in a child process as an unprivileged user (root writes any file, so the
-// permission cases are only real for another user); returns the body's result.
-constexpr uid_t kNobody = 65534;
-int runAsNobody(const std::function<int()>& body) {
-    pid_t child = fork();
-    if (child == 0) {
-        if (setgid(kNobody) != 0 || setuid(kNobody) != 0)
-            _exit(99);
-        _exit(body());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
-}
+constexpr uid_t kNobody = ChildProcess::kNobody;
 
 const char* const kCommentedFile =
     "; Vembrix configuration\n"
@@ -417,7 +402,7 @@ TEST_F(IniTest, ReadOnlyFileIsReadWholeAndNotReplaced) {
     ASSERT_EQ(chmod(home.path().c_str(), 0777), 0);
     ASSERT_EQ(chown(home.file("vembrix.ini").c_str(), kNobody, kNobody), 0);
     ASSERT_EQ(chmod(home.file("vembrix.ini").c_str(), 0400), 0);
-    int result = runAsNobody([] {
+    int result = ChildProcess::runAsNobody([] {
         CINIHelper ini;
         std::string x;
         if (!ini.GetString("A", "x", "", x) || x != "1")
@@ -435,7 +420,7 @@ TEST_F(IniTest, FileWeCannotReadIsNeverReplaced) {
     writeIni("[A]\nx=1\n");
     ASSERT_EQ(chmod(home.path().c_str(), 0777), 0);
     ASSERT_EQ(chmod(home.file("vembrix.ini").c_str(), 0600), 0);  // root's alone
-    int result = runAsNobody([] {
+    int result = ChildProcess::runAsNobody([] {
         CINIHelper ini;
         ini.SetString("A", "y", "2");
         return ini.Save() ? 1 : 0;
