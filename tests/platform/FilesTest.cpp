@@ -118,8 +118,9 @@ bool setImmutable(const std::string& folder, bool on) {
     return ok;
 }
 
-TEST(FilesTest, ReplaceInAFolderThatTakesNoNewFileWritesTheFileInPlace) {
-    // A program folder the service may not write, with a vembrix.ini it may.
+TEST(FilesTest, ReplaceInAFolderThatTakesNoNewFileIsRefusedAndKeepsTheFile) {
+    // A program folder the service may not write, with a vembrix.ini it may: writing
+    // the file in place would leave it cut short by a crash or a full disk.
     TempHome home;
     const std::string folder = home.file("locked");
     std::filesystem::create_directory(folder);
@@ -127,15 +128,23 @@ TEST(FilesTest, ReplaceInAFolderThatTakesNoNewFileWritesTheFileInPlace) {
     home.writeFile("locked/vembrix.ini", "old old old");
     if (!setImmutable(folder, true))
         GTEST_SKIP() << "cannot lock a folder here";
-    bool replaced = platform::replaceFileContents(path, "new");
+    std::string why;
+    bool replaced = platform::replaceFileContents(path, "new", &why);
     std::optional<std::string> contents = platform::readWholeFile(path);
     setImmutable(folder, false);
-    EXPECT_TRUE(replaced);
-    EXPECT_EQ("new", contents.value_or("<unreadable>"));
-    // A file that is not there cannot be made there either.
-    ASSERT_TRUE(setImmutable(folder, true));
-    EXPECT_FALSE(platform::replaceFileContents(folder + "/other.ini", "x"));
-    setImmutable(folder, false);
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ("old old old", contents.value_or("<unreadable>"));
+    EXPECT_NE(why.find("folder " + folder), std::string::npos) << why;
+}
+
+TEST(FilesTest, ReplaceRemovesTheTemporaryFileOfAnInterruptedReplace) {
+    TempHome home;
+    const std::string path = home.file("vembrix.ini");
+    home.writeFile("vembrix.ini", "old");
+    home.writeFile("vembrix.ini.tmp", "half a sa");
+    ASSERT_TRUE(platform::replaceFileContents(path, "new"));
+    EXPECT_EQ("new", home.readFile("vembrix.ini"));
+    EXPECT_FALSE(std::filesystem::exists(home.file("vembrix.ini.tmp")));
 }
 
 TEST(FilesTest, ReplaceIntoMissingFolderFails) {
