@@ -140,31 +140,28 @@ bool CINIHelper::Load() {
     size_t count;
     while ((count = std::fread(piece, 1, sizeof piece, file.get())) > 0)
         content.append(piece, count);
-    // A file saved with carriage returns alone would otherwise be one line: its keys
-    // unreadable, and every section set anew written a second time at the end.
-    const bool carriageReturnsOnly = content.find('\n') == kNone;
-    const char lineEnd = carriageReturnsOnly ? '\r' : '\n';
-    std::string line;
-    for (char c : content) {
-        if (c == lineEnd) {
-            line += '\n';
-            AddReadLine(std::move(line));
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    if (!line.empty())
-        AddReadLine(std::move(line));
+    SplitLines(content);
     m_loadedLineCount = LineCount();
     ParseAll();
     return true;
 }
 
-void CINIHelper::AddReadLine(std::string line) {
-    if (line.size() >= 2 && line[line.size() - 2] == '\r' && line.back() == '\n') {
-        line.erase(line.size() - 2, 1);
+void CINIHelper::SplitLines(std::string_view text) {
+    // Each line by its own end, CR LF, LF or CR alone: files edited with different
+    // tools mix them, and a line end not taken for one joins two lines into one.
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == kNone) {
+            AddReadLine(std::string(text.substr(start)));
+            return;
+        }
+        AddReadLine(std::string(text.substr(start, end - start)) + "\n");
+        start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
     }
+}
+
+void CINIHelper::AddReadLine(std::string line) {
     _CVN_INI_INFO record;
     record.text = std::move(line);
     m_lines.emplace(LineCount(), std::move(record));
@@ -196,8 +193,10 @@ _CVN_INI_INFO CINIHelper::ParseLine(const std::string& text) {
     record.type = _CVN_INI_INFO::kKey;
     record.key = trim(text.substr(0, at));
     std::string rest = text.substr(at + 1);
-    size_t open = rest.find('"');
-    if (open == kNone) {
+    // A quote opens a quoted value only where the value begins; elsewhere, in the
+    // value or in its comment, it is text like any other.
+    size_t open = rest.find_first_not_of(" \t");
+    if (open == kNone || rest[open] != '"') {
         size_t c = findTrailingComment(text, at + 1);
         if (c != 0) {
             record.comment = trimEnd(text.substr(c));
@@ -217,7 +216,6 @@ _CVN_INI_INFO CINIHelper::ParseLine(const std::string& text) {
         if (size_t c = findTrailingComment(text, searchFrom); c != 0) {
             record.comment = trimEnd(text.substr(c));
         }
-        std::erase(record.value, '"');
     }
     record.value = trim(record.value);
     return record;

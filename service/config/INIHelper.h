@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 // One line of the file.
@@ -71,6 +72,7 @@ public:
 
 private:
     void Clear();
+    void SplitLines(std::string_view text);
     void AddReadLine(std::string line);
     void ParseAll();
     static _CVN_INI_INFO ParseLine(const std::string& text);

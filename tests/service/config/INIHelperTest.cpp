@@ -31,6 +31,7 @@ protected:
 };
 
 constexpr uid_t kNobody = ChildProcess::kNobody;
+constexpr auto npos = std::string::npos;
 
 const char* const kCommentedFile =
     "; Vembrix configuration\n"
@@ -227,6 +228,27 @@ TEST_F(IniTest, CommentCharactersInsideQuotesAreNeverTakenForAComment) {
     EXPECT_EQ(iniBytes(), crlf("[S]\nx=\"ab;c\"\n"));
 }
 
+TEST_F(IniTest, QuoteAfterTheStartOfAValueIsTextAndNeverOpensAQuotedValue) {
+    writeIni(
+        "[S]\n"
+        "ListenPort=9090 ; 12\" rack\n"
+        "PortName=192.168.0.5 ; shop \"front\" till\n"
+        "Size=12\" rack\n"
+        "Quoted= \"a b\" ; the \"real\" one\n");
+    {
+        CINIHelper ini;
+        int port = 0;
+        EXPECT_TRUE(ini.GetInt("S", "ListenPort", 0, port));
+        EXPECT_EQ(port, 9090);
+        EXPECT_EQ(value(ini, "S", "PortName"), "192.168.0.5");
+        EXPECT_EQ(value(ini, "S", "Size"), "12\" rack");
+        EXPECT_EQ(value(ini, "S", "Quoted"), "a b");
+        ini.SetString("S", "PortName", "192.168.0.6");
+    }
+    // A rewrite keeps the address's place and the comment, quotes and all.
+    EXPECT_NE(iniBytes().find("\r\nPortName=192.168.0.6 ; shop \"front\" till\r\n"), npos);
+}
+
 TEST_F(IniTest, UnstorableTextsAreRefusedAndChangeNothing) {
     writeIni("[A]\nx=1\n");
     {
@@ -348,21 +370,20 @@ TEST_F(IniTest, LinesWithAnEmptyKeyKeepTheirOwnText) {
               crlf("=5\n; comment\n[A]\n=6\nx=2\n"));
 }
 
-TEST_F(IniTest, CarriageReturnOnlyLineEndsSplitTheLines) {
-    writeIniBytes("[A]\rx=1\r[B]\ry=2");
+TEST_F(IniTest, EveryKindOfLineEndEndsALineAlsoWhenMixed) {
+    // CR alone, LF alone and CR LF, as files edited with different tools have them.
+    writeIniBytes("[A]\rx=1\r[B]\ny=2\r\nz=3\r\rw=4");
     {
         CINIHelper ini;
         EXPECT_EQ(ini.GetSectionList(), "A|B|");
         EXPECT_EQ(value(ini, "A", "x"), "1");
         EXPECT_EQ(value(ini, "B", "y"), "2");
-        ini.SetString("B", "z", "3");
+        EXPECT_EQ(value(ini, "B", "z"), "3");
+        EXPECT_EQ(value(ini, "B", "w"), "4");
+        ini.SetString("B", "v", "5");
     }
-    // No second [B] at the end: the keys join the section that is there.
-    EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n[B]\ny=2\nz=3\n"));
-    // Where the file has line feeds, a carriage return inside a line stays part of it.
-    writeIniBytes("[A]\r\nx=1\ry=2\r\n");
-    CINIHelper ini;
-    EXPECT_EQ(value(ini, "A", "x"), "1\ry=2");
+    // No second [B] at the end: the key joins the section that is there.
+    EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n[B]\ny=2\nz=3\n\nw=4\nv=5\n"));
 }
 
 TEST_F(IniTest, SaveThatCannotWriteFailsAndStaysDirty) {
