@@ -44,6 +44,17 @@ private:
     std::ostream& err_;
 };
 
+// A load the commands depend on: a file that is there but cannot be read is a failure,
+// never an empty list or the defaults.
+void checkLoaded(Command& command, bool loaded) {
+    if (!loaded)
+        throw command.fail(kExitFailed, CINIHelper::LastError());
+}
+
+[[noreturn]] void failWrite(Command& command) {
+    throw command.fail(kExitFailed, CINIHelper::LastError());
+}
+
 struct Pair {
     std::string key;
     std::string value;
@@ -155,7 +166,7 @@ void applyPrinterKey(Command& command, CDeviceInfo& device, const Pair& pair) {
 
 int listPrinters(Command& command) {
     CDevicesList list;
-    list.loadDevices();
+    checkLoaded(command, list.loadDevices());
     std::vector<CDeviceInfo> devices;
     list.copyDeviceList(devices);
     for (const CDeviceInfo& device : devices) {
@@ -175,7 +186,7 @@ int addPrinter(Command& command, const std::string& name, const std::vector<std:
     }
     std::vector<Pair> pairs = parsePairs(command, words);
     CDevicesList list;
-    list.loadDevices();
+    checkLoaded(command, list.loadDevices());
     CDeviceInfo device;
     bool listed = list.isRegistered(name) != 0;
     if (listed) {
@@ -210,23 +221,22 @@ int addPrinter(Command& command, const std::string& name, const std::vector<std:
         case DeviceSaveResult::WriteFailed:
             break;
     }
-    throw command.fail(kExitFailed, "cannot write " + CINIHelper::DefaultFilePath());
+    failWrite(command);
 }
 
 int removePrinter(Command& command, const std::string& name) {
     CDevicesList list;
-    list.loadDevices();
+    checkLoaded(command, list.loadDevices());
     if (!list.isRegistered(name))
         throw command.fail(kExitFailed, "unknown printer '" + name + "'");
-    if (list.removeDevice(name) != 1) {
-        throw command.fail(kExitFailed, "cannot write " + CINIHelper::DefaultFilePath());
-    }
+    if (list.removeDevice(name) != 1)
+        failWrite(command);
     return kExitOk;
 }
 
 int showSettings(Command& command) {
     CServiceSettings settings;
-    settings.loadSettings();
+    checkLoaded(command, settings.loadSettings());
     ServiceSettingsValues v = settings.values();
     command.out() << "ListenPort=" << v.listenPort << "\n"
                   << "ResponseStatus=" << v.responseStatus << "\n"
@@ -245,7 +255,7 @@ int setSettings(Command& command, const std::vector<std::string>& words) {
         throw command.fail(kExitUsage, "settings set needs KEY=VALUE");
     std::vector<Pair> pairs = parsePairs(command, words);
     CServiceSettings settings;
-    settings.loadSettings();
+    checkLoaded(command, settings.loadSettings());
     ServiceSettingsValues v = settings.values();
     for (const Pair& pair : pairs) {
         if (pair.key == "ListenPort") {
@@ -261,9 +271,8 @@ int setSettings(Command& command, const std::vector<std::string>& words) {
                                                "' (keys: " + kSettingsKeys + ")");
         }
     }
-    if (!settings.saveSettings(v.listenPort, v.showWindow, v.checkDupReq, v.deviceLog)) {
-        throw command.fail(kExitFailed, "cannot write " + CINIHelper::DefaultFilePath());
-    }
+    if (!settings.saveSettings(v.listenPort, v.showWindow, v.checkDupReq, v.deviceLog))
+        failWrite(command);
     return kExitOk;
 }
 

@@ -53,11 +53,13 @@ CDeviceInfo CDevicesList::readDevice(const CINIHelper& ini, const std::string& l
     return device;
 }
 
-void CDevicesList::loadDevices() {
+bool CDevicesList::loadDevices() {
     std::vector<CDeviceInfo> devices;
+    bool readable;
     {
         std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
         CINIHelper ini;
+        readable = !ini.IsUnreadable();
         if (ini.GetSectionCount() >= 2) {
             CCVNTokenizer sections(ini.GetSectionList(), "|");
             while (sections.next()) {
@@ -70,6 +72,7 @@ void CDevicesList::loadDevices() {
     }
     std::lock_guard<std::mutex> guard(m_lock);
     m_devices = std::move(devices);
+    return readable;
 }
 
 int CDevicesList::isRegistered(const std::string& logicalName) const {

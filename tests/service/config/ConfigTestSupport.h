@@ -22,6 +22,16 @@ inline std::string crlf(const std::string& text) {
     return bytes;
 }
 
+// ASCII text as UTF-16, little- or big-endian, with or without a byte-order mark.
+inline std::string utf16(const std::string& text, bool bigEndian, bool byteOrderMark) {
+    std::string bytes = byteOrderMark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+    for (char c : text) {
+        bytes += bigEndian ? '\0' : c;
+        bytes += bigEndian ? c : '\0';
+    }
+    return bytes;
+}
+
 class ConfigTest : public ::testing::Test {
 protected:
     ConfigTest() { TraceOpen(kTraceDefaultKey, 1, "vembrix"); }

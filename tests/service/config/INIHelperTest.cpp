@@ -1,9 +1,11 @@
 #include "INIHelper.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <memory>
 
@@ -340,7 +342,7 @@ TEST_F(IniTest, LongLineStaysOneLine) {
     }
     EXPECT_EQ(iniBytes(), crlf(file));
     // A CR LF split across two read pieces is still one line end.
-    const std::string filler(CINIHelper::kReadPieceSize - 8, 'w');  // CR ends the first piece
+    const std::string filler(1024 - 8, 'w');  // CR ends a 1024-byte read
     writeIni("[A]\nk=" + filler + "\n");
     CINIHelper ini;
     EXPECT_EQ(value(ini, "A", "k"), filler);
@@ -386,11 +388,39 @@ TEST_F(IniTest, EveryKindOfLineEndEndsALineAlsoWhenMixed) {
     EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n[B]\ny=2\nz=3\n\nw=4\nv=5\n"));
 }
 
+TEST_F(IniTest, Utf16FileIsNeitherReadNorReplaced) {
+    const std::string text = "[A]\r\nx=1\r\n";
+    for (const std::string& bytes :
+         {utf16(text, false, true), utf16(text, true, true), utf16(text, false, false)}) {
+        writeIniBytes(bytes);
+        {
+            CINIHelper ini;
+            EXPECT_TRUE(ini.IsUnreadable());
+            EXPECT_EQ(ini.GetSectionCount(), 0);
+            ini.SetString("A", "x", "2");
+            EXPECT_FALSE(ini.Save());
+            EXPECT_NE(CINIHelper::LastError().find("UTF-16"), npos) << CINIHelper::LastError();
+        }
+        EXPECT_EQ(iniBytes(), bytes);
+    }
+}
+
+TEST_F(IniTest, Utf8ByteOrderMarkIsReadPastAndKept) {
+    const std::string mark(CINIHelper::kUtf8ByteOrderMark);
+    writeIniBytes(mark + crlf("top=1\n[A]\nx=1\n"));
+    {
+        CINIHelper ini;
+        EXPECT_EQ(value(ini, "", "top"), "1");
+        ini.SetString("A", "x", "2");
+    }
+    EXPECT_EQ(iniBytes(), mark + crlf("top=1\n[A]\nx=2\n"));
+}
+
 TEST_F(IniTest, SaveThatCannotWriteFailsAndStaysDirty) {
-    // A folder where the file should be: it can be neither read as lines nor replaced.
-    std::filesystem::create_directory(home.file("vembrix.ini"));
     CINIHelper ini;
     ini.SetString("A", "x", "1");
+    // A folder where the file should be: the file cannot be replaced.
+    std::filesystem::create_directory(home.file("vembrix.ini"));
     EXPECT_FALSE(ini.Save());
     EXPECT_TRUE(ini.IsDirty());
     EXPECT_TRUE(traced("CINIHelper::Save(") && traced("<ERROR> cannot write file : "));
@@ -448,6 +478,56 @@ TEST_F(IniTest, FileWeCannotReadIsNeverReplaced) {
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n"));
+}
+
+// The service's user may write vembrix.ini but not its folder, as in a program folder
+// installed read-only.
+void makeFolderReadOnlyForNobody(const TempHome& home) {
+    ASSERT_EQ(chmod(home.path().c_str(), 0755), 0);
+    ASSERT_EQ(chown(home.file("vembrix.ini").c_str(), kNobody, kNobody), 0);
+}
+
+TEST_F(IniTest, SaveInAFolderThatTakesNoNewFileIsRefusedAndTheFileKept) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    writeIni("[A]\nx=1\n");
+    makeFolderReadOnlyForNobody(home);
+    const std::string folder = "folder " + home.path();
+    int result = ChildProcess::runAsNobody([&] {
+        CINIHelper ini;
+        ini.SetString("A", "x", "2");
+        if (ini.Save())
+            return 1;
+        return CINIHelper::LastError().find(folder) != npos ? 0 : 2;
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n"));
+}
+
+TEST_F(IniTest, SaveThatRunsOutOfSpaceLeavesTheOldFileWhole) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    const std::string old = crlf("[A]\nx=1\n");
+    for (bool readOnlyFolder : {false, true}) {
+        SCOPED_TRACE(readOnlyFolder ? "read-only folder" : "writable folder");
+        writeIniBytes(old);
+        if (readOnlyFolder)
+            makeFolderReadOnlyForNobody(home);
+        // A file size limit fails the write part-way, as a full disk does.
+        ChildProcess saver = ChildProcess::start(
+            [] {
+                std::signal(SIGXFSZ, SIG_IGN);
+                rlimit limit{4096, 4096};
+                setrlimit(RLIMIT_FSIZE, &limit);
+                CINIHelper ini;
+                ini.SetString("A", "big", std::string(100000, 'b'));
+                return ini.Save() ? 1 : 0;
+            },
+            readOnlyFolder);
+        EXPECT_EQ(saver.wait(), 0);
+        EXPECT_TRUE(iniBytes() == old) << iniBytes().size() << " bytes";
+        EXPECT_FALSE(std::filesystem::exists(home.file("vembrix.ini.tmp")));
+    }
 }
 
 }  // namespace
