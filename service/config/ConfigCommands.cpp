@@ -8,6 +8,7 @@
 
 #include "DeviceTypes.h"
 #include "DevicesList.h"
+#include "INIFileLock.h"
 #include "INIHelper.h"
 #include "ServiceSettings.h"
 
@@ -49,6 +50,16 @@ private:
 void checkLoaded(Command& command, bool loaded) {
     if (!loaded)
         throw command.fail(kExitFailed, CINIHelper::LastError());
+}
+
+// Runs a changing command with the file locked from its load to its save, so that
+// commands run at once never lose each other's changes.
+template <typename Body>
+int whileLocked(Command& command, Body body) {
+    CINIFileLock lock(CINIHelper::DefaultFilePath());
+    if (!lock.IsHeld())
+        throw command.fail(kExitFailed, lock.GetError());
+    return body();
 }
 
 [[noreturn]] void failWrite(Command& command) {
@@ -287,15 +298,15 @@ int dispatch(Command& command, const std::vector<std::string>& args) {
     if (verb == "printers" && args.size() == 1)
         return listPrinters(command);
     if (verb == "printer" && args.size() >= 3 && args[1] == "add") {
-        return addPrinter(command, args[2], tail(3));
+        return whileLocked(command, [&] { return addPrinter(command, args[2], tail(3)); });
     }
     if (verb == "printer" && args.size() == 3 && args[1] == "remove") {
-        return removePrinter(command, args[2]);
+        return whileLocked(command, [&] { return removePrinter(command, args[2]); });
     }
     if (verb == "settings" && args.size() == 1)
         return showSettings(command);
     if (verb == "settings" && args.size() >= 2 && args[1] == "set") {
-        return setSettings(command, tail(2));
+        return whileLocked(command, [&] { return setSettings(command, tail(2)); });
     }
     std::string given;
     for (const std::string& arg : args)

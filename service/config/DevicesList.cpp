@@ -57,7 +57,6 @@ bool CDevicesList::loadDevices() {
     std::vector<CDeviceInfo> devices;
     bool readable;
     {
-        std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
         CINIHelper ini;
         readable = !ini.IsUnreadable();
         if (ini.GetSectionCount() >= 2) {
@@ -147,21 +146,11 @@ DeviceSaveResult CDevicesList::saveDevice(const CDeviceInfo& device) {
     DeviceSaveResult checked = checkDevice(device, "CDevicesList::saveDevice");
     if (checked != DeviceSaveResult::Saved)
         return checked;
-    std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
     CINIHelper ini;
     return writeDevice(ini, device) ? DeviceSaveResult::Saved : DeviceSaveResult::WriteFailed;
 }
 
-DeviceSaveResult CDevicesList::addOrUpdateDevice(CDeviceInfo device) {
-    DeviceSaveResult checked = checkDevice(device, "CDevicesList::addOrUpdateDevice");
-    if (checked != DeviceSaveResult::Saved)
-        return checked;
-    std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
-    {
-        CINIHelper ini;
-        if (!writeDevice(ini, device))
-            return DeviceSaveResult::WriteFailed;
-    }
+void CDevicesList::storeInList(CDeviceInfo device) {
     std::lock_guard<std::mutex> guard(m_lock);
     auto listed = std::find_if(m_devices.begin(), m_devices.end(), [&](const CDeviceInfo& d) {
         return d.logicalName == device.logicalName;
@@ -171,21 +160,30 @@ DeviceSaveResult CDevicesList::addOrUpdateDevice(CDeviceInfo device) {
     } else {
         m_devices.push_back(std::move(device));
     }
+}
+
+DeviceSaveResult CDevicesList::addOrUpdateDevice(CDeviceInfo device) {
+    DeviceSaveResult checked = checkDevice(device, "CDevicesList::addOrUpdateDevice");
+    if (checked != DeviceSaveResult::Saved)
+        return checked;
+    // The store keeps the file locked until the list has the change too, so that two
+    // threads' changes reach the file and the list in the same order.
+    CINIHelper ini;
+    if (!writeDevice(ini, device))
+        return DeviceSaveResult::WriteFailed;
+    storeInList(std::move(device));
     return DeviceSaveResult::Saved;
 }
 
 int CDevicesList::removeDevice(const std::string& logicalName) {
-    // Holding the file lock from the look-up on keeps two removers or a remover and
+    // Holding the file's lock from the look-up on keeps two removers or a remover and
     // an adder from crossing.
-    std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
+    CINIHelper ini;
     if (!isRegistered(logicalName))
         return 1;
-    {
-        CINIHelper ini;
-        ini.RemoveSection(logicalName);
-        if (!ini.Save())
-            return 0;
-    }
+    ini.RemoveSection(logicalName);
+    if (!ini.Save())
+        return 0;
     std::lock_guard<std::mutex> guard(m_lock);
     std::erase_if(m_devices, [&](const CDeviceInfo& d) { return d.logicalName == logicalName; });
     return 1;

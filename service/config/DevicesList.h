@@ -2,9 +2,9 @@
 //
 // Worker, bridge and server threads read the list while the UI thread changes it: every
 // operation takes the list's lock for its in-memory part only, and readers get copies.
-// Changes write the file first (under CINIHelper::FileMutex(), never under the list's
-// lock) and reach the list only when the file has them. When a change or a load fails,
-// CINIHelper::LastError() says why.
+// Changes write the file first (holding the file's lock, which every store takes, never
+// under the list's lock) and reach the list only when the file has them. When a change
+// or a load fails, CINIHelper::LastError() says why.
 #pragma once
 
 #include <memory>
@@ -63,6 +63,7 @@ private:
     static DeviceSaveResult checkDevice(const CDeviceInfo& device, const char* method);
     static bool writeDevice(CINIHelper& ini, const CDeviceInfo& device);
     static CDeviceInfo readDevice(const CINIHelper& ini, const std::string& logicalName);
+    void storeInList(CDeviceInfo device);
 
     mutable std::mutex m_lock;
     std::vector<CDeviceInfo> m_devices;

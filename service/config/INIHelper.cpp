@@ -100,17 +100,15 @@ const std::string& CINIHelper::LastError() {
     return lastError();
 }
 
-CINIHelper::CINIHelper() : m_filePath(DefaultFilePath()) {
+CINIHelper::CINIHelper(std::chrono::milliseconds lockWait)
+    : m_filePath(DefaultFilePath()), m_lock(m_filePath, lockWait) {
+    if (!m_lock.IsHeld())
+        TraceError("CINIHelper::CINIHelper", __LINE__, "%s", m_lock.GetError().c_str());
     Load();
 }
 
 CINIHelper::~CINIHelper() {
     Save();
-}
-
-std::mutex& CINIHelper::FileMutex() {
-    static std::mutex mutex;
-    return mutex;
 }
 
 bool CINIHelper::IsStorableValue(const std::string& value) {
@@ -522,6 +520,8 @@ std::string CINIHelper::FileBytes() const {
 }
 
 std::string CINIHelper::SaveRefusal() const {
+    if (!m_lock.IsHeld())
+        return m_lock.GetError();
     if (m_unreadable)
         return m_readError;
     // A file the user made read-only stays as it is.

@@ -2,11 +2,13 @@
 // comments, blank lines and the order of sections; only changed lines get new text.
 #pragma once
 
+#include <chrono>
 #include <map>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include "INIFileLock.h"
 
 // One line of the file.
 struct _CVN_INI_INFO {
@@ -36,16 +38,15 @@ public:
     // file or its folder.
     static const std::string& LastError();
 
-    // Reads "vembrix.ini" in the program directory.
-    CINIHelper();
+    // Takes the file's lock (waiting at most `lockWait`) and reads "vembrix.ini" in the
+    // program directory. The store holds the lock until it is destroyed, so its load,
+    // changes and save are one step; without the lock it reads all the same but never
+    // saves.
+    explicit CINIHelper(std::chrono::milliseconds lockWait = CINIFileLock::kWait);
     // Writes pending changes first.
     ~CINIHelper();
     CINIHelper(const CINIHelper&) = delete;
     CINIHelper& operator=(const CINIHelper&) = delete;
-
-    // Serialises the load-change-save sequences of one process, so that two threads
-    // changing the file never lose each other's change.
-    static std::mutex& FileMutex();
 
     // False when the file is missing or unreadable. A file that is there but cannot be
     // read as single-byte text leaves the store empty and unreadable.
@@ -98,6 +99,7 @@ private:
     std::string FileBytes() const;
 
     std::string m_filePath;
+    CINIFileLock m_lock;
     std::string m_sectionList;
     int m_sectionCount = 0;
     bool m_dirty = false;

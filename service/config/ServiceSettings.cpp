@@ -27,7 +27,6 @@ bool CServiceSettings::loadSettings() {
     ServiceSettingsValues values = this->values();
     bool readable;
     {
-        std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
         CINIHelper ini;
         readable = !ini.IsUnreadable();
         ini.GetInt(kSection, "ListenPort", 8080, values.listenPort);
@@ -56,7 +55,6 @@ bool CServiceSettings::saveSettings(int listenPort, int showWindow, int checkDup
         m_values.checkDupReq = checkDupReq;
         m_values.deviceLog = deviceLog;
     }
-    std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
     CINIHelper ini;
     ini.SetInt(kSection, "ShowWindow", showWindow);
     ini.SetInt(kSection, "ListenPort", listenPort);

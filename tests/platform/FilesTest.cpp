@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "TempHome.h"
+#include "platform/FileLock.h"
 #include "platform/Files.h"
 
 namespace {
@@ -145,6 +146,20 @@ TEST(FilesTest, ReplaceRemovesTheTemporaryFileOfAnInterruptedReplace) {
     ASSERT_TRUE(platform::replaceFileContents(path, "new"));
     EXPECT_EQ("new", home.readFile("vembrix.ini"));
     EXPECT_FALSE(std::filesystem::exists(home.file("vembrix.ini.tmp")));
+}
+
+TEST(FilesTest, LockExcludesEveryOtherTakerUntilReleased) {
+    TempHome home;
+    const std::string path = home.file("vembrix.ini");  // need not exist
+    std::string why;
+    auto first = platform::FileLock::acquire(path, std::chrono::milliseconds(0), why);
+    ASSERT_TRUE(first) << why;
+    // Also a taker in the same process (another thread, another store).
+    EXPECT_FALSE(platform::FileLock::acquire(path, std::chrono::milliseconds(20), why));
+    EXPECT_NE(why.find("another program has held it"), std::string::npos) << why;
+    first.reset();
+    EXPECT_TRUE(platform::FileLock::acquire(path, std::chrono::milliseconds(0), why));
+    EXPECT_FALSE(platform::FileLock::acquire(home.file("no/such/file"), {}, why));
 }
 
 TEST(FilesTest, ReplaceIntoMissingFolderFails) {

@@ -530,4 +530,24 @@ TEST_F(IniTest, SaveThatRunsOutOfSpaceLeavesTheOldFileWhole) {
     }
 }
 
+TEST_F(IniTest, StoreWithoutTheLockReadsButNeverSaves) {
+    writeIni("[A]\nx=1\n");
+    ChildProcess holder = holdLock(home.file("vembrix.ini"));
+    {
+        CINIHelper ini(std::chrono::milliseconds(20));
+        EXPECT_EQ(value(ini, "A", "x"), "1");
+        ini.SetString("A", "x", "2");
+        EXPECT_FALSE(ini.Save());
+        EXPECT_NE(CINIHelper::LastError().find("another program has held it"), npos);
+    }
+    EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n"));
+    holder.kill();
+    {
+        CINIHelper ini(std::chrono::milliseconds(20));
+        ini.SetString("A", "x", "2");
+        EXPECT_TRUE(ini.Save());
+    }
+    EXPECT_EQ(iniBytes(), crlf("[A]\nx=2\n"));
+}
+
 }  // namespace
