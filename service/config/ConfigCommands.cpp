@@ -16,9 +16,6 @@ namespace configcommands {
 
 namespace {
 
-constexpr const char* kPrinterKeys =
-    "PrinterType, Physical, PortType, PortName, BaudRate, DataBits, Parity, StopBits, "
-    "FlowControl, CheckStatus";
 constexpr const char* kSettingsKeys = "ListenPort, ShowWindow, CheckDupReq, DeviceLog";
 constexpr std::array<int, 6> kPortTypes = {
     kPortWirelessNetwork, kPortWiredNetwork, kPortBluetooth, kPortUsb, kPortSerial, kPortParallel};
@@ -44,6 +41,14 @@ private:
     std::ostream& out_;
     std::ostream& err_;
 };
+
+template <typename Keys>
+std::string joined(const Keys& keys) {
+    std::string text;
+    for (std::string_view key : keys)
+        text += (text.empty() ? "" : ", ") + std::string(key);
+    return text;
+}
 
 // A load the commands depend on: a file that is there but cannot be read is a failure,
 // never an empty list or the defaults.
@@ -148,30 +153,30 @@ int portTypeFor(Command& command, const Pair& pair) {
 }
 
 void applyPrinterKey(Command& command, CDeviceInfo& device, const Pair& pair) {
-    const std::string& key = pair.key;
-    if (key == "PrinterType") {
+    if (pair.key == "PrinterType") {
         device.printerType = printerTypeFor(command, pair);
-    } else if (key == "Physical") {
-        device.physicalName = textFor(command, pair);
-    } else if (key == "PortType") {
+    } else if (pair.key == "PortType") {
         device.portType = portTypeFor(command, pair);
-    } else if (key == "PortName") {
-        device.portName = textFor(command, pair);
-    } else if (key == "BaudRate") {
-        device.baudRate = numberFor(command, pair, 0, INT_MAX);
-    } else if (key == "DataBits") {
-        device.dataBits = numberFor(command, pair, 0, INT_MAX);
-    } else if (key == "Parity") {
-        device.parity = numberFor(command, pair, 0, INT_MAX);
-    } else if (key == "StopBits") {
-        device.stopBits = numberFor(command, pair, 0, INT_MAX);
-    } else if (key == "FlowControl") {
-        device.flowControl = numberFor(command, pair, 0, INT_MAX);
-    } else if (key == "CheckStatus") {
-        device.checkStatus = numberFor(command, pair, 0, INT_MAX);
+    } else if (int* number = device.numberField(pair.key)) {
+        *number = numberFor(command, pair, 0, INT_MAX);
+    } else if (std::string* text = device.textField(pair.key)) {
+        *text = textFor(command, pair);
     } else {
-        throw command.fail(kExitUsage,
-                           "unknown printer key '" + key + "' (keys: " + kPrinterKeys + ")");
+        throw command.fail(kExitUsage, "unknown printer key '" + pair.key +
+                                           "' (keys: " + joined(kPrinterKeys) + ")");
+    }
+}
+
+// A key the printer's types do not keep would be taken and then never written.
+void checkKeysApply(Command& command, const CDeviceInfo& device, const std::vector<Pair>& pairs) {
+    for (const Pair& pair : pairs) {
+        if (!device.storesKey(pair.key)) {
+            throw command.fail(kExitUsage, pair.key + " does not apply to a " +
+                                               devicetypes::typeName(device.printerType) +
+                                               " on port type " + std::to_string(device.portType) +
+                                               " (keys that apply: " + joined(device.storedKeys()) +
+                                               ")");
+        }
     }
 }
 
@@ -218,6 +223,7 @@ int addPrinter(Command& command, const std::string& name, const std::vector<std:
     if (!listed && (!hasPrinterType || !hasPortType)) {
         throw command.fail(kExitUsage, "a new printer needs PrinterType and PortType");
     }
+    checkKeysApply(command, device, pairs);
     // Like the printer dialog, which offers TCP port 9100 when Network is chosen.
     bool becameNetwork = device.isNetworkPort() && !wasNetwork;
     if (becameNetwork && !hasBaudRate)

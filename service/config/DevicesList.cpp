@@ -33,23 +33,19 @@ bool CDevicesList::isUsableLogicalName(const std::string& name) {
 CDeviceInfo CDevicesList::readDevice(const CINIHelper& ini, const std::string& logicalName) {
     CDeviceInfo device;
     device.logicalName = logicalName;
+    // The types first: they decide which of the other keys the section keeps.
     ini.GetInt(logicalName, "PrinterType", 1, device.printerType);
-    ini.GetString(logicalName, "Physical", "", device.physicalName);
     ini.GetInt(logicalName, "PortType", kPortUsb, device.portType);
-    ini.GetString(logicalName, "PortName", "", device.portName);
-    if (device.isNetworkPort()) {
-        ini.GetInt(logicalName, "BaudRate", kDefaultTcpPort, device.baudRate);
-    } else if (device.isSerialLike()) {
-        ini.GetInt(logicalName, "BaudRate", kDefaultBaudRate, device.baudRate);
-        if (device.portType == kPortSerial) {
-            ini.GetInt(logicalName, "DataBits", 8, device.dataBits);
-            ini.GetInt(logicalName, "Parity", 0, device.parity);
-            ini.GetInt(logicalName, "StopBits", 0, device.stopBits);
-            ini.GetInt(logicalName, "FlowControl", 0, device.flowControl);
+    if (device.isNetworkPort())
+        device.baudRate = kDefaultTcpPort;
+    for (std::string_view name : device.storedKeys()) {
+        const std::string key(name);
+        if (int* number = device.numberField(key)) {
+            ini.GetInt(logicalName, key, *number, *number);
+        } else {
+            ini.GetString(logicalName, key, "", *device.textField(key));
         }
     }
-    if (device.hasCheckStatus())
-        ini.GetInt(logicalName, "CheckStatus", 0, device.checkStatus);
     return device;
 }
 
@@ -123,22 +119,8 @@ DeviceSaveResult CDevicesList::checkDevice(const CDeviceInfo& device, const char
 }
 
 bool CDevicesList::writeDevice(CINIHelper& ini, const CDeviceInfo& device) {
-    const std::string& section = device.logicalName;
-    ini.SetInt(section, "PrinterType", device.printerType);
-    ini.SetString(section, "Physical", device.physicalName);
-    ini.SetInt(section, "PortType", device.portType);
-    ini.SetString(section, "PortName", device.portName);
-    if (device.isNetworkPort() || device.isSerialLike()) {
-        ini.SetInt(section, "BaudRate", device.baudRate);
-    }
-    if (device.portType == kPortSerial) {
-        ini.SetInt(section, "DataBits", device.dataBits);
-        ini.SetInt(section, "Parity", device.parity);
-        ini.SetInt(section, "StopBits", device.stopBits);
-        ini.SetInt(section, "FlowControl", device.flowControl);
-    }
-    if (device.hasCheckStatus())
-        ini.SetInt(section, "CheckStatus", device.checkStatus);
+    for (std::string_view key : device.storedKeys())
+        ini.SetString(device.logicalName, std::string(key), device.keyText(key));
     return ini.Save();
 }
 

@@ -221,6 +221,20 @@ TEST_F(ConfigCommandsTest, SettingsSetChecksItsValues) {
               crlf("[Vembrix]\nListenPort=8080\nShowWindow=1\nCheckDupReq=1\nDeviceLog=0\n"));
 }
 
+TEST_F(ConfigCommandsTest, KeysThePrintersTypesDoNotKeepAreRefused) {
+    writeIni("[Vembrix]\n[Till]\nPrinterType=2\nPortType=32\n");
+    const std::string before = crlf("[Vembrix]\n[Till]\nPrinterType=2\nPortType=32\n");
+    expectRefused(
+        run({"printer", "add", "L", "PrinterType=LabelPrinter", "PortType=16", "CheckStatus=1"}),
+        before,
+        "CheckStatus does not apply to a LabelPrinter on port type 16 (keys that "
+        "apply: PrinterType, Physical, PortType, PortName)");
+    expectRefused(run({"printer", "add", "Till", "PortType=16", "BaudRate=19200"}), before,
+                  "BaudRate does not apply");
+    expectRefused(run({"printer", "add", "N", "PrinterType=2", "PortType=2", "DataBits=7"}), before,
+                  "DataBits does not apply");
+}
+
 // The file is there but cannot be kept: no command may act as if it were empty.
 TEST_F(ConfigCommandsTest, FileThatCannotBeReadOrReplacedFailsCommandsWithOneLine) {
     if (geteuid() != 0)
