@@ -1,37 +1,29 @@
 #include "DeviceInfo.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
-// One table for both constnesses of the record.
-template <typename Device>
-auto numberFieldOf(Device& device, std::string_view key) -> decltype(&device.printerType) {
-    if (key == "PrinterType")
-        return &device.printerType;
-    if (key == "PortType")
-        return &device.portType;
-    if (key == "BaudRate")
-        return &device.baudRate;
-    if (key == "DataBits")
-        return &device.dataBits;
-    if (key == "Parity")
-        return &device.parity;
-    if (key == "StopBits")
-        return &device.stopBits;
-    if (key == "FlowControl")
-        return &device.flowControl;
-    if (key == "CheckStatus")
-        return &device.checkStatus;
-    return nullptr;
-}
+template <typename Field>
+using FieldTable = std::initializer_list<std::pair<std::string_view, Field CDeviceInfo::*>>;
 
-template <typename Device>
-auto textFieldOf(Device& device, std::string_view key) -> decltype(&device.portName) {
-    if (key == "Physical")
-        return &device.physicalName;
-    if (key == "PortName")
-        return &device.portName;
+const FieldTable<int> kNumberFields = {
+    {"PrinterType", &CDeviceInfo::printerType}, {"PortType", &CDeviceInfo::portType},
+    {"BaudRate", &CDeviceInfo::baudRate},       {"DataBits", &CDeviceInfo::dataBits},
+    {"Parity", &CDeviceInfo::parity},           {"StopBits", &CDeviceInfo::stopBits},
+    {"FlowControl", &CDeviceInfo::flowControl}, {"CheckStatus", &CDeviceInfo::checkStatus}};
+const FieldTable<std::string> kTextFields = {{"Physical", &CDeviceInfo::physicalName},
+                                             {"PortName", &CDeviceInfo::portName}};
+
+// The member a key names in the table; null when it names none there.
+template <typename Field>
+Field CDeviceInfo::*memberOf(const FieldTable<Field>& table, std::string_view key) {
+    for (const auto& [name, member] : table) {
+        if (name == key)
+            return member;
+    }
     return nullptr;
 }
 
@@ -73,16 +65,18 @@ std::vector<std::string_view> CDeviceInfo::storedKeys() const {
 }
 
 int* CDeviceInfo::numberField(std::string_view key) {
-    return numberFieldOf(*this, key);
+    auto member = memberOf(kNumberFields, key);
+    return member ? &(this->*member) : nullptr;
 }
 
 std::string* CDeviceInfo::textField(std::string_view key) {
-    return textFieldOf(*this, key);
+    auto member = memberOf(kTextFields, key);
+    return member ? &(this->*member) : nullptr;
 }
 
 std::string CDeviceInfo::keyText(std::string_view key) const {
-    if (const int* number = numberFieldOf(*this, key))
-        return std::to_string(*number);
-    const std::string* text = textFieldOf(*this, key);
-    return text ? *text : std::string();
+    if (auto number = memberOf(kNumberFields, key))
+        return std::to_string(this->*number);
+    auto text = memberOf(kTextFields, key);
+    return text ? this->*text : std::string();
 }
