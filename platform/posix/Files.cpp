@@ -6,10 +6,98 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 
 #include "platform/Files.h"
 
 namespace platform {
+
+namespace {
+
+std::string systemMessage(int error) {
+    return std::generic_category().message(error);
+}
+
+// Hands the reason of a failure to a caller that asked for it; false.
+bool fail(std::string* why, const std::string& reason) {
+    if (why)
+        *why = reason;
+    return false;
+}
+
+bool writeAll(int fd, const void* data, size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t written = write(fd, bytes, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// The file a path names, through a symbolic link: a renamed temporary file would take
+// the link's place and leave the file it points at unchanged.
+std::string linkTarget(const std::string& path) {
+    struct stat link {};
+    if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return path;
+    std::string target = path;
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    return target;
+}
+
+// Gives the new file the old one's owner and permissions. The owner first (a change of
+// owner may clear the mode): a file saved by root would otherwise no longer be the
+// service user's to write. Only root may give a file away; anyone else keeps the file
+// as their own.
+bool takeOverAttributes(int fd, const std::string& path) {
+    struct stat old {};
+    if (stat(path.c_str(), &old) != 0)
+        return fchmod(fd, 0644) == 0;
+    if (old.st_uid != geteuid() || old.st_gid != getegid())
+        (void)!fchown(fd, old.st_uid, old.st_gid);
+    return fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+// Removes a temporary file left by an interrupted replace and creates it anew; the
+// descriptor, or -1 with errno set.
+int createTemporary(const std::string& temporary) {
+    if (unlink(temporary.c_str()) != 0 && errno != ENOENT)
+        return -1;
+    return open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+}
+
+// Fills the temporary file and closes it; 0, or the system's error.
+int writeAndClose(int fd, const std::string& path, std::string_view contents) {
+    int error = 0;
+    if (!takeOverAttributes(fd, path) || !writeAll(fd, contents.data(), contents.size()) ||
+        fsync(fd) != 0) {
+        error = errno;
+    }
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
+// Makes a rename survive a power cut; where the folder cannot be synced, the rename
+// has been made all the same.
+void syncFolder(const std::string& folder) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    (void)fsync(fd);
+    close(fd);
+}
+
+}  // namespace
 
 std::string executablePath() {
     char buffer[PATH_MAX];
@@ -40,6 +128,13 @@ std::string fileNameOf(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
+std::string folderOf(std::string_view path) {
+    size_t slash = path.rfind(kPathSeparator);
+    if (slash == std::string_view::npos)
+        return ".";
+    return std::string(path.substr(0, slash == 0 ? 1 : slash));
+}
+
 std::string joinPath(std::string_view directory, std::string_view name) {
     std::string path(directory);
     path += kPathSeparator;
@@ -57,23 +152,21 @@ bool canOpenForReading(const std::string& path) {
     return regular;
 }
 
-bool createDirectory(const std::string& path) {
-    return mkdir(path.c_str(), 0755) == 0;
+bool pathExists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
 }
 
-static bool writeAll(int fd, const void* data, size_t size) {
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t written = write(fd, bytes, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes += written;
-        size -= static_cast<size_t>(written);
-    }
+bool canOpenForWriting(const std::string& path) {
+    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    close(fd);
     return true;
+}
+
+bool createDirectory(const std::string& path) {
+    return mkdir(path.c_str(), 0755) == 0;
 }
 
 bool appendToFile(const std::string& path, const void* data, size_t size) {
@@ -100,10 +193,12 @@ std::optional<int64_t> fileBirthTime(const std::string& path) {
     return static_cast<int64_t>(info.stx_btime.tv_sec) * 1000 + info.stx_btime.tv_nsec / 1000000;
 }
 
-std::optional<std::string> readWholeFile(const std::string& path) {
+std::optional<std::string> readWholeFile(const std::string& path, std::string* why) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        fail(why, systemMessage(errno));
         return std::nullopt;
+    }
     std::string contents;
     char buffer[8192];
     for (;;) {
@@ -111,56 +206,45 @@ std::optional<std::string> readWholeFile(const std::string& path) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
+            int error = errno;
             close(fd);
-            if (got < 0)
+            if (got < 0) {
+                fail(why, systemMessage(error));
                 return std::nullopt;
+            }
             return contents;
         }
         contents.append(buffer, static_cast<size_t>(got));
     }
 }
 
-static bool writeInPlace(const std::string& path, std::string_view contents) {
-    int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, contents.data(), contents.size()) && fsync(fd) == 0;
-    return close(fd) == 0 && ok;
-}
-
-bool replaceFileContents(const std::string& linkOrPath, std::string_view contents) {
-    // A renamed temporary file would take a symbolic link's place and leave the file it
-    // points at unchanged: the linked file is the one to replace.
-    std::string path = linkOrPath;
-    struct stat link {};
-    if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        if (char* resolved = realpath(path.c_str(), nullptr)) {
-            path = resolved;
-            std::free(resolved);
-        }
-    }
-    std::string temporary = path + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
+bool replaceFileContents(const std::string& linkOrPath, std::string_view contents,
+                         std::string* why) {
+    const std::string path = linkTarget(linkOrPath);
+    const std::string folder = folderOf(path);
+    // One fixed name: a replace killed before its rename leaves this file and no other.
+    std::string temporary = path;
+    temporary += kReplaceSuffix;
+    int fd = createTemporary(temporary);
     if (fd < 0) {
-        // A folder that takes no new file may still hold a file its owner let us write
-        // (a program folder installed read-only): that file is then written in place.
-        return (errno == EACCES || errno == EPERM) && writeInPlace(path, contents);
+        const int error = errno;
+        // Writing the old file in place is no way out: a crash or a full disk would
+        // leave it cut short.
+        if (error == EACCES || error == EPERM || error == EROFS) {
+            return fail(
+                why, "no new file can be made in the folder " + folder + " to replace it safely");
+        }
+        return fail(why, "cannot create " + temporary + ": " + systemMessage(error));
     }
-    struct stat old {};
-    const bool existed = stat(path.c_str(), &old) == 0;
-    mode_t mode = existed ? (old.st_mode & 07777) : 0644;
-    // The owner as well (before the mode, which a change of owner may clear): a file
-    // saved by root would otherwise no longer be the service user's to write. Only root
-    // may give a file away; anyone else keeps the file as their own.
-    if (existed && (old.st_uid != geteuid() || old.st_gid != getegid()))
-        (void)!fchown(fd, old.st_uid, old.st_gid);
-    bool ok =
-        fchmod(fd, mode) == 0 && writeAll(fd, contents.data(), contents.size()) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok && rename(temporary.c_str(), path.c_str()) == 0)
+    int error = writeAndClose(fd, path, contents);
+    if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error == 0) {
+        syncFolder(folder);
         return true;
+    }
     unlink(temporary.c_str());
-    return false;
+    return fail(why, systemMessage(error));
 }
 
 }  // namespace platform

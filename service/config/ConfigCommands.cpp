@@ -8,6 +8,7 @@
 
 #include "DeviceTypes.h"
 #include "DevicesList.h"
+#include "INIFileLock.h"
 #include "INIHelper.h"
 #include "ServiceSettings.h"
 
@@ -15,9 +16,6 @@ namespace configcommands {
 
 namespace {
 
-constexpr const char* kPrinterKeys =
-    "PrinterType, Physical, PortType, PortName, BaudRate, DataBits, Parity, StopBits, "
-    "FlowControl, CheckStatus";
 constexpr const char* kSettingsKeys = "ListenPort, ShowWindow, CheckDupReq, DeviceLog";
 constexpr std::array<int, 6> kPortTypes = {
     kPortWirelessNetwork, kPortWiredNetwork, kPortBluetooth, kPortUsb, kPortSerial, kPortParallel};
@@ -43,6 +41,35 @@ private:
     std::ostream& out_;
     std::ostream& err_;
 };
+
+template <typename Keys>
+std::string joined(const Keys& keys) {
+    std::string text;
+    for (std::string_view key : keys)
+        text += (text.empty() ? "" : ", ") + std::string(key);
+    return text;
+}
+
+// A load the commands depend on: a file that is there but cannot be read is a failure,
+// never an empty list or the defaults.
+void checkLoaded(Command& command, bool loaded) {
+    if (!loaded)
+        throw command.fail(kExitFailed, CINIHelper::LastError());
+}
+
+// Runs a changing command with the file locked from its load to its save, so that
+// commands run at once never lose each other's changes.
+template <typename Body>
+int whileLocked(Command& command, Body body) {
+    CINIFileLock lock(CINIHelper::DefaultFilePath());
+    if (!lock.IsHeld())
+        throw command.fail(kExitFailed, lock.GetError());
+    return body();
+}
+
+[[noreturn]] void failWrite(Command& command) {
+    throw command.fail(kExitFailed, CINIHelper::LastError());
+}
 
 struct Pair {
     std::string key;
@@ -126,36 +153,36 @@ int portTypeFor(Command& command, const Pair& pair) {
 }
 
 void applyPrinterKey(Command& command, CDeviceInfo& device, const Pair& pair) {
-    const std::string& key = pair.key;
-    if (key == "PrinterType") {
+    if (pair.key == "PrinterType") {
         device.printerType = printerTypeFor(command, pair);
-    } else if (key == "Physical") {
-        device.physicalName = textFor(command, pair);
-    } else if (key == "PortType") {
+    } else if (pair.key == "PortType") {
         device.portType = portTypeFor(command, pair);
-    } else if (key == "PortName") {
-        device.portName = textFor(command, pair);
-    } else if (key == "BaudRate") {
-        device.baudRate = numberFor(command, pair, 0, INT_MAX);
-    } else if (key == "DataBits") {
-        device.dataBits = numberFor(command, pair, 0, INT_MAX);
-    } else if (key == "Parity") {
-        device.parity = numberFor(command, pair, 0, INT_MAX);
-    } else if (key == "StopBits") {
-        device.stopBits = numberFor(command, pair, 0, INT_MAX);
-    } else if (key == "FlowControl") {
-        device.flowControl = numberFor(command, pair, 0, INT_MAX);
-    } else if (key == "CheckStatus") {
-        device.checkStatus = numberFor(command, pair, 0, INT_MAX);
+    } else if (int* number = device.numberField(pair.key)) {
+        *number = numberFor(command, pair, 0, INT_MAX);
+    } else if (std::string* text = device.textField(pair.key)) {
+        *text = textFor(command, pair);
     } else {
-        throw command.fail(kExitUsage,
-                           "unknown printer key '" + key + "' (keys: " + kPrinterKeys + ")");
+        throw command.fail(kExitUsage, "unknown printer key '" + pair.key +
+                                           "' (keys: " + joined(kPrinterKeys) + ")");
+    }
+}
+
+// A key the printer's types do not keep would be taken and then never written.
+void checkKeysApply(Command& command, const CDeviceInfo& device, const std::vector<Pair>& pairs) {
+    for (const Pair& pair : pairs) {
+        if (!device.storesKey(pair.key)) {
+            throw command.fail(kExitUsage, pair.key + " does not apply to a " +
+                                               devicetypes::typeName(device.printerType) +
+                                               " on port type " + std::to_string(device.portType) +
+                                               " (keys that apply: " + joined(device.storedKeys()) +
+                                               ")");
+        }
     }
 }
 
 int listPrinters(Command& command) {
     CDevicesList list;
-    list.loadDevices();
+    checkLoaded(command, list.loadDevices());
     std::vector<CDeviceInfo> devices;
     list.copyDeviceList(devices);
     for (const CDeviceInfo& device : devices) {
@@ -175,7 +202,7 @@ int addPrinter(Command& command, const std::string& name, const std::vector<std:
     }
     std::vector<Pair> pairs = parsePairs(command, words);
     CDevicesList list;
-    list.loadDevices();
+    checkLoaded(command, list.loadDevices());
     CDeviceInfo device;
     bool listed = list.isRegistered(name) != 0;
     if (listed) {
@@ -196,6 +223,7 @@ int addPrinter(Command& command, const std::string& name, const std::vector<std:
     if (!listed && (!hasPrinterType || !hasPortType)) {
         throw command.fail(kExitUsage, "a new printer needs PrinterType and PortType");
     }
+    checkKeysApply(command, device, pairs);
     // Like the printer dialog, which offers TCP port 9100 when Network is chosen.
     bool becameNetwork = device.isNetworkPort() && !wasNetwork;
     if (becameNetwork && !hasBaudRate)
@@ -210,23 +238,22 @@ int addPrinter(Command& command, const std::string& name, const std::vector<std:
         case DeviceSaveResult::WriteFailed:
             break;
     }
-    throw command.fail(kExitFailed, "cannot write " + CINIHelper::DefaultFilePath());
+    failWrite(command);
 }
 
 int removePrinter(Command& command, const std::string& name) {
     CDevicesList list;
-    list.loadDevices();
+    checkLoaded(command, list.loadDevices());
     if (!list.isRegistered(name))
         throw command.fail(kExitFailed, "unknown printer '" + name + "'");
-    if (list.removeDevice(name) != 1) {
-        throw command.fail(kExitFailed, "cannot write " + CINIHelper::DefaultFilePath());
-    }
+    if (list.removeDevice(name) != 1)
+        failWrite(command);
     return kExitOk;
 }
 
 int showSettings(Command& command) {
     CServiceSettings settings;
-    settings.loadSettings();
+    checkLoaded(command, settings.loadSettings());
     ServiceSettingsValues v = settings.values();
     command.out() << "ListenPort=" << v.listenPort << "\n"
                   << "ResponseStatus=" << v.responseStatus << "\n"
@@ -245,7 +272,7 @@ int setSettings(Command& command, const std::vector<std::string>& words) {
         throw command.fail(kExitUsage, "settings set needs KEY=VALUE");
     std::vector<Pair> pairs = parsePairs(command, words);
     CServiceSettings settings;
-    settings.loadSettings();
+    checkLoaded(command, settings.loadSettings());
     ServiceSettingsValues v = settings.values();
     for (const Pair& pair : pairs) {
         if (pair.key == "ListenPort") {
@@ -261,9 +288,8 @@ int setSettings(Command& command, const std::vector<std::string>& words) {
                                                "' (keys: " + kSettingsKeys + ")");
         }
     }
-    if (!settings.saveSettings(v.listenPort, v.showWindow, v.checkDupReq, v.deviceLog)) {
-        throw command.fail(kExitFailed, "cannot write " + CINIHelper::DefaultFilePath());
-    }
+    if (!settings.saveSettings(v.listenPort, v.showWindow, v.checkDupReq, v.deviceLog))
+        failWrite(command);
     return kExitOk;
 }
 
@@ -278,15 +304,15 @@ int dispatch(Command& command, const std::vector<std::string>& args) {
     if (verb == "printers" && args.size() == 1)
         return listPrinters(command);
     if (verb == "printer" && args.size() >= 3 && args[1] == "add") {
-        return addPrinter(command, args[2], tail(3));
+        return whileLocked(command, [&] { return addPrinter(command, args[2], tail(3)); });
     }
     if (verb == "printer" && args.size() == 3 && args[1] == "remove") {
-        return removePrinter(command, args[2]);
+        return whileLocked(command, [&] { return removePrinter(command, args[2]); });
     }
     if (verb == "settings" && args.size() == 1)
         return showSettings(command);
     if (verb == "settings" && args.size() >= 2 && args[1] == "set") {
-        return setSettings(command, tail(2));
+        return whileLocked(command, [&] { return setSettings(command, tail(2)); });
     }
     std::string given;
     for (const std::string& arg : args)

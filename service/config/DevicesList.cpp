@@ -33,31 +33,28 @@ bool CDevicesList::isUsableLogicalName(const std::string& name) {
 CDeviceInfo CDevicesList::readDevice(const CINIHelper& ini, const std::string& logicalName) {
     CDeviceInfo device;
     device.logicalName = logicalName;
+    // The types first: they decide which of the other keys the section keeps.
     ini.GetInt(logicalName, "PrinterType", 1, device.printerType);
-    ini.GetString(logicalName, "Physical", "", device.physicalName);
     ini.GetInt(logicalName, "PortType", kPortUsb, device.portType);
-    ini.GetString(logicalName, "PortName", "", device.portName);
-    if (device.isNetworkPort()) {
-        ini.GetInt(logicalName, "BaudRate", kDefaultTcpPort, device.baudRate);
-    } else if (device.isSerialLike()) {
-        ini.GetInt(logicalName, "BaudRate", kDefaultBaudRate, device.baudRate);
-        if (device.portType == kPortSerial) {
-            ini.GetInt(logicalName, "DataBits", 8, device.dataBits);
-            ini.GetInt(logicalName, "Parity", 0, device.parity);
-            ini.GetInt(logicalName, "StopBits", 0, device.stopBits);
-            ini.GetInt(logicalName, "FlowControl", 0, device.flowControl);
+    if (device.isNetworkPort())
+        device.baudRate = kDefaultTcpPort;
+    for (std::string_view name : device.storedKeys()) {
+        const std::string key(name);
+        if (int* number = device.numberField(key)) {
+            ini.GetInt(logicalName, key, *number, *number);
+        } else {
+            ini.GetString(logicalName, key, "", *device.textField(key));
         }
     }
-    if (device.hasCheckStatus())
-        ini.GetInt(logicalName, "CheckStatus", 0, device.checkStatus);
     return device;
 }
 
-void CDevicesList::loadDevices() {
+bool CDevicesList::loadDevices() {
     std::vector<CDeviceInfo> devices;
+    bool readable;
     {
-        std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
         CINIHelper ini;
+        readable = !ini.IsUnreadable();
         if (ini.GetSectionCount() >= 2) {
             CCVNTokenizer sections(ini.GetSectionList(), "|");
             while (sections.next()) {
@@ -70,6 +67,7 @@ void CDevicesList::loadDevices() {
     }
     std::lock_guard<std::mutex> guard(m_lock);
     m_devices = std::move(devices);
+    return readable;
 }
 
 int CDevicesList::isRegistered(const std::string& logicalName) const {
@@ -121,22 +119,8 @@ DeviceSaveResult CDevicesList::checkDevice(const CDeviceInfo& device, const char
 }
 
 bool CDevicesList::writeDevice(CINIHelper& ini, const CDeviceInfo& device) {
-    const std::string& section = device.logicalName;
-    ini.SetInt(section, "PrinterType", device.printerType);
-    ini.SetString(section, "Physical", device.physicalName);
-    ini.SetInt(section, "PortType", device.portType);
-    ini.SetString(section, "PortName", device.portName);
-    if (device.isNetworkPort() || device.isSerialLike()) {
-        ini.SetInt(section, "BaudRate", device.baudRate);
-    }
-    if (device.portType == kPortSerial) {
-        ini.SetInt(section, "DataBits", device.dataBits);
-        ini.SetInt(section, "Parity", device.parity);
-        ini.SetInt(section, "StopBits", device.stopBits);
-        ini.SetInt(section, "FlowControl", device.flowControl);
-    }
-    if (device.hasCheckStatus())
-        ini.SetInt(section, "CheckStatus", device.checkStatus);
+    for (std::string_view key : device.storedKeys())
+        ini.SetString(device.logicalName, std::string(key), device.keyText(key));
     return ini.Save();
 }
 
@@ -144,21 +128,11 @@ DeviceSaveResult CDevicesList::saveDevice(const CDeviceInfo& device) {
     DeviceSaveResult checked = checkDevice(device, "CDevicesList::saveDevice");
     if (checked != DeviceSaveResult::Saved)
         return checked;
-    std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
     CINIHelper ini;
     return writeDevice(ini, device) ? DeviceSaveResult::Saved : DeviceSaveResult::WriteFailed;
 }
 
-DeviceSaveResult CDevicesList::addOrUpdateDevice(CDeviceInfo device) {
-    DeviceSaveResult checked = checkDevice(device, "CDevicesList::addOrUpdateDevice");
-    if (checked != DeviceSaveResult::Saved)
-        return checked;
-    std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
-    {
-        CINIHelper ini;
-        if (!writeDevice(ini, device))
-            return DeviceSaveResult::WriteFailed;
-    }
+void CDevicesList::storeInList(CDeviceInfo device) {
     std::lock_guard<std::mutex> guard(m_lock);
     auto listed = std::find_if(m_devices.begin(), m_devices.end(), [&](const CDeviceInfo& d) {
         return d.logicalName == device.logicalName;
@@ -168,21 +142,30 @@ DeviceSaveResult CDevicesList::addOrUpdateDevice(CDeviceInfo device) {
     } else {
         m_devices.push_back(std::move(device));
     }
+}
+
+DeviceSaveResult CDevicesList::addOrUpdateDevice(CDeviceInfo device) {
+    DeviceSaveResult checked = checkDevice(device, "CDevicesList::addOrUpdateDevice");
+    if (checked != DeviceSaveResult::Saved)
+        return checked;
+    // The store keeps the file locked until the list has the change too, so that two
+    // threads' changes reach the file and the list in the same order.
+    CINIHelper ini;
+    if (!writeDevice(ini, device))
+        return DeviceSaveResult::WriteFailed;
+    storeInList(std::move(device));
     return DeviceSaveResult::Saved;
 }
 
 int CDevicesList::removeDevice(const std::string& logicalName) {
-    // Holding the file lock from the look-up on keeps two removers or a remover and
+    // Holding the file's lock from the look-up on keeps two removers or a remover and
     // an adder from crossing.
-    std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
+    CINIHelper ini;
     if (!isRegistered(logicalName))
         return 1;
-    {
-        CINIHelper ini;
-        ini.RemoveSection(logicalName);
-        if (!ini.Save())
-            return 0;
-    }
+    ini.RemoveSection(logicalName);
+    if (!ini.Save())
+        return 0;
     std::lock_guard<std::mutex> guard(m_lock);
     std::erase_if(m_devices, [&](const CDeviceInfo& d) { return d.logicalName == logicalName; });
     return 1;

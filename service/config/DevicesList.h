@@ -2,8 +2,9 @@
 //
 // Worker, bridge and server threads read the list while the UI thread changes it: every
 // operation takes the list's lock for its in-memory part only, and readers get copies.
-// Changes write the file first (under CINIHelper::FileMutex(), never under the list's
-// lock) and reach the list only when the file has them.
+// Changes write the file first (holding the file's lock, which every store takes, never
+// under the list's lock) and reach the list only when the file has them. When a change
+// or a load fails, CINIHelper::LastError() says why.
 #pragma once
 
 #include <memory>
@@ -19,7 +20,7 @@ enum class DeviceSaveResult {
     Saved,
     UnusableName,     // the logical name cannot be a section name; nothing written
     UnstorableValue,  // a text holds a line end or a double quote; nothing written
-    WriteFailed,      // the file could not be written; the list is unchanged
+    WriteFailed,      // the file could not be written or was refused; the list is unchanged
 };
 
 class CDevicesList {
@@ -41,7 +42,9 @@ public:
     // of the reserved section names.
     static bool isUsableLogicalName(const std::string& name);
 
-    void loadDevices();
+    // False when the file is there but cannot be read: the list is then empty. A
+    // missing file gives an empty list and true.
+    bool loadDevices();
     int isRegistered(const std::string& logicalName) const;
     // 0 when the name is not listed.
     int printerTypeOf(const std::string& logicalName) const;
@@ -60,6 +63,7 @@ private:
     static DeviceSaveResult checkDevice(const CDeviceInfo& device, const char* method);
     static bool writeDevice(CINIHelper& ini, const CDeviceInfo& device);
     static CDeviceInfo readDevice(const CINIHelper& ini, const std::string& logicalName);
+    void storeInList(CDeviceInfo device);
 
     mutable std::mutex m_lock;
     std::vector<CDeviceInfo> m_devices;

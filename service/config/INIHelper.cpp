@@ -1,10 +1,8 @@
 #include "INIHelper.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstdio>
-#include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -80,23 +78,37 @@ bool isStorableKey(const std::string& key) {
     return !key.empty() && !hasOuterWhite(key) && !containsAny(key, "=;/'[\"\r\n");
 }
 
+// UTF-16 (and anything else holding NUL bytes) is not text this store can keep: its
+// NULs would be read into names and its line ends rewritten half.
+bool isSingleByteText(std::string_view bytes) {
+    return !bytes.starts_with("\xFF\xFE") && !bytes.starts_with("\xFE\xFF") &&
+           bytes.find('\0') == std::string_view::npos;
+}
+
+std::string& lastError() {
+    thread_local std::string error;
+    return error;
+}
+
 }  // namespace
 
 std::string CINIHelper::DefaultFilePath() {
     return platform::joinPath(platform::programDirectory(), kFileName);
 }
 
-CINIHelper::CINIHelper() : m_filePath(DefaultFilePath()) {
+const std::string& CINIHelper::LastError() {
+    return lastError();
+}
+
+CINIHelper::CINIHelper(std::chrono::milliseconds lockWait)
+    : m_filePath(DefaultFilePath()), m_lock(m_filePath, lockWait) {
+    if (!m_lock.IsHeld())
+        TraceError("CINIHelper::CINIHelper", __LINE__, "%s", m_lock.GetError().c_str());
     Load();
 }
 
 CINIHelper::~CINIHelper() {
     Save();
-}
-
-std::mutex& CINIHelper::FileMutex() {
-    static std::mutex mutex;
-    return mutex;
 }
 
 bool CINIHelper::IsStorableValue(const std::string& value) {
@@ -113,6 +125,8 @@ void CINIHelper::Clear() {
     m_dirty = false;
     m_loadedLineCount = 0;
     m_unreadable = false;
+    m_readError.clear();
+    m_utf8ByteOrderMark = false;
     m_lines.clear();
     m_lookup.clear();
 }
@@ -121,50 +135,53 @@ bool CINIHelper::Load() {
     Clear();
     // Read-only files are read as well: reading them as empty would let the next save
     // replace a user's file with only the lines that were set.
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(m_filePath.c_str(), "rb"), std::fclose);
-    if (!file) {
-        if (errno != ENOENT) {
-            // The file is there but hidden from us: a save would replace it with only
-            // the lines that were set.
-            m_unreadable = true;
-            TraceError("CINIHelper::Load", __LINE__, "cannot read file : %s", m_filePath.c_str());
-            return false;
-        }
+    std::string why;
+    std::optional<std::string> bytes = platform::readWholeFile(m_filePath, &why);
+    if (!bytes) {
+        if (platform::pathExists(m_filePath))
+            return RefuseToRead("cannot read " + m_filePath + ": " + why);
         TraceError("CINIHelper::Load", __LINE__, "CINIHelper::load> no exist file : %s",
                    m_filePath.c_str());
         return false;
     }
-    // Pieces of a long line are joined, so that every line stays one record.
-    char piece[kReadPieceSize];
-    std::string content;
-    size_t count;
-    while ((count = std::fread(piece, 1, sizeof piece, file.get())) > 0)
-        content.append(piece, count);
-    // A file saved with carriage returns alone would otherwise be one line: its keys
-    // unreadable, and every section set anew written a second time at the end.
-    const bool carriageReturnsOnly = content.find('\n') == kNone;
-    const char lineEnd = carriageReturnsOnly ? '\r' : '\n';
-    std::string line;
-    for (char c : content) {
-        if (c == lineEnd) {
-            line += '\n';
-            AddReadLine(std::move(line));
-            line.clear();
-        } else {
-            line += c;
-        }
+    if (!isSingleByteText(*bytes)) {
+        return RefuseToRead("cannot read " + m_filePath +
+                            ": it is UTF-16 or binary, not single-byte text (save it as UTF-8)");
     }
-    if (!line.empty())
-        AddReadLine(std::move(line));
+    std::string_view text = *bytes;
+    m_utf8ByteOrderMark = text.starts_with(kUtf8ByteOrderMark);
+    if (m_utf8ByteOrderMark)
+        text.remove_prefix(kUtf8ByteOrderMark.size());
+    SplitLines(text);
     m_loadedLineCount = LineCount();
     ParseAll();
     return true;
 }
 
-void CINIHelper::AddReadLine(std::string line) {
-    if (line.size() >= 2 && line[line.size() - 2] == '\r' && line.back() == '\n') {
-        line.erase(line.size() - 2, 1);
+bool CINIHelper::RefuseToRead(const std::string& reason) {
+    m_unreadable = true;
+    m_readError = reason;
+    lastError() = reason;
+    TraceError("CINIHelper::Load", __LINE__, "%s", reason.c_str());
+    return false;
+}
+
+void CINIHelper::SplitLines(std::string_view text) {
+    // Each line by its own end, CR LF, LF or CR alone: files edited with different
+    // tools mix them, and a line end not taken for one joins two lines into one.
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == kNone) {
+            AddReadLine(std::string(text.substr(start)));
+            return;
+        }
+        AddReadLine(std::string(text.substr(start, end - start)) + "\n");
+        start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
     }
+}
+
+void CINIHelper::AddReadLine(std::string line) {
     _CVN_INI_INFO record;
     record.text = std::move(line);
     m_lines.emplace(LineCount(), std::move(record));
@@ -196,8 +213,10 @@ _CVN_INI_INFO CINIHelper::ParseLine(const std::string& text) {
     record.type = _CVN_INI_INFO::kKey;
     record.key = trim(text.substr(0, at));
     std::string rest = text.substr(at + 1);
-    size_t open = rest.find('"');
-    if (open == kNone) {
+    // A quote opens a quoted value only where the value begins; elsewhere, in the
+    // value or in its comment, it is text like any other.
+    size_t open = rest.find_first_not_of(" \t");
+    if (open == kNone || rest[open] != '"') {
         size_t c = findTrailingComment(text, at + 1);
         if (c != 0) {
             record.comment = trimEnd(text.substr(c));
@@ -217,7 +236,6 @@ _CVN_INI_INFO CINIHelper::ParseLine(const std::string& text) {
         if (size_t c = findTrailingComment(text, searchFrom); c != 0) {
             record.comment = trimEnd(text.substr(c));
         }
-        std::erase(record.value, '"');
     }
     record.value = trim(record.value);
     return record;
@@ -491,29 +509,39 @@ std::string CINIHelper::BuildOutput() const {
     return output;
 }
 
-bool CINIHelper::Save() {
-    if (!m_dirty)
-        return true;
-    std::string output = BuildOutput();
-    std::string bytes;
-    bytes.reserve(output.size() + output.size() / 16);
-    for (char c : output) {
+std::string CINIHelper::FileBytes() const {
+    std::string bytes(m_utf8ByteOrderMark ? kUtf8ByteOrderMark : "");
+    for (char c : BuildOutput()) {
         if (c == '\n')
             bytes += '\r';
         bytes += c;
     }
+    return bytes;
+}
+
+std::string CINIHelper::SaveRefusal() const {
+    if (!m_lock.IsHeld())
+        return m_lock.GetError();
+    if (m_unreadable)
+        return m_readError;
     // A file the user made read-only stays as it is.
-    bool writable = true;
-    if (platform::canOpenForReading(m_filePath)) {
-        FILE* probe = std::fopen(m_filePath.c_str(), "r+b");
-        writable = probe != nullptr;
-        if (probe)
-            std::fclose(probe);
+    if (platform::pathExists(m_filePath) && !platform::canOpenForWriting(m_filePath))
+        return "cannot save " + m_filePath + ": the file is read-only";
+    return {};
+}
+
+bool CINIHelper::Save() {
+    if (!m_dirty)
+        return true;
+    std::string why = SaveRefusal();
+    if (why.empty()) {
+        if (platform::replaceFileContents(m_filePath, FileBytes(), &why)) {
+            m_dirty = false;
+            return true;
+        }
+        why = "cannot save " + m_filePath + ": " + why;
     }
-    if (m_unreadable || !writable || !platform::replaceFileContents(m_filePath, bytes)) {
-        TraceError("CINIHelper::Save", __LINE__, "cannot write file : %s", m_filePath.c_str());
-        return false;
-    }
-    m_dirty = false;
-    return true;
+    lastError() = why;
+    TraceError("CINIHelper::Save", __LINE__, "cannot write file : %s", why.c_str());
+    return false;
 }

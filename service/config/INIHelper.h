@@ -2,10 +2,13 @@
 // comments, blank lines and the order of sections; only changed lines get new text.
 #pragma once
 
+#include <chrono>
 #include <map>
-#include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+
+#include "INIFileLock.h"
 
 // One line of the file.
 struct _CVN_INI_INFO {
@@ -26,23 +29,32 @@ struct _CVN_INI_INFO {
 class CINIHelper {
 public:
     static constexpr const char* kFileName = "vembrix.ini";
-    static constexpr size_t kReadPieceSize = 1024;
+    // Kept at the start of a file that has it.
+    static constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
     // "vembrix.ini" in the program directory.
     static std::string DefaultFilePath();
+    // Why the calling thread's last failed load or save failed, in one line naming the
+    // file or its folder.
+    static const std::string& LastError();
 
-    // Reads "vembrix.ini" in the program directory.
-    CINIHelper();
+    // Takes the file's lock (waiting at most `lockWait`) and reads "vembrix.ini" in the
+    // program directory. The store holds the lock until it is destroyed, so its load,
+    // changes and save are one step; without the lock it reads all the same but never
+    // saves.
+    explicit CINIHelper(std::chrono::milliseconds lockWait = CINIFileLock::kWait);
     // Writes pending changes first.
     ~CINIHelper();
     CINIHelper(const CINIHelper&) = delete;
     CINIHelper& operator=(const CINIHelper&) = delete;
 
-    // Serialises the load-change-save sequences of one process, so that two threads
-    // changing the file never lose each other's change.
-    static std::mutex& FileMutex();
-
+    // False when the file is missing or unreadable. A file that is there but cannot be
+    // read as single-byte text leaves the store empty and unreadable.
     bool Load();
+    // The file is there but could not be read (no right, UTF-16 text, not a file): the
+    // store is empty and refuses to save, which would replace the file with only the
+    // lines that were set.
+    bool IsUnreadable() const { return m_unreadable; }
     bool GetString(const std::string& section, const std::string& key,
                    const std::string& defaultValue, std::string& value) const;
     // Only plain decimal digits count as a number; anything else keeps the default.
@@ -71,6 +83,8 @@ public:
 
 private:
     void Clear();
+    bool RefuseToRead(const std::string& reason);
+    void SplitLines(std::string_view text);
     void AddReadLine(std::string line);
     void ParseAll();
     static _CVN_INI_INFO ParseLine(const std::string& text);
@@ -80,13 +94,19 @@ private:
     void AddToSectionList(const std::string& section);
     int LineCount() const { return static_cast<int>(m_lines.size()); }
     void Store(const _CVN_INI_INFO& record);
+    // Why this store must not save; empty when it may.
+    std::string SaveRefusal() const;
+    std::string FileBytes() const;
 
     std::string m_filePath;
+    CINIFileLock m_lock;
     std::string m_sectionList;
     int m_sectionCount = 0;
     bool m_dirty = false;
     int m_loadedLineCount = 0;
     bool m_unreadable = false;  // the file exists but could not be read
+    std::string m_readError;    // why, when it could not
+    bool m_utf8ByteOrderMark = false;
     std::map<int, _CVN_INI_INFO> m_lines;
     std::unordered_map<std::string, _CVN_INI_INFO> m_lookup;
 };

@@ -23,11 +23,12 @@ void CServiceSettings::destroyInstance() {
     g_instance.reset();
 }
 
-void CServiceSettings::loadSettings() {
+bool CServiceSettings::loadSettings() {
     ServiceSettingsValues values = this->values();
+    bool readable;
     {
-        std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
         CINIHelper ini;
+        readable = !ini.IsUnreadable();
         ini.GetInt(kSection, "ListenPort", 8080, values.listenPort);
         ini.GetInt(kSection, "ResponseStatus", 0, values.responseStatus);
         ini.GetInt(kSection, "CheckDupReq", 0, values.checkDupReq);
@@ -42,6 +43,7 @@ void CServiceSettings::loadSettings() {
     }
     std::lock_guard<std::mutex> guard(m_lock);
     m_values = std::move(values);
+    return readable;
 }
 
 bool CServiceSettings::saveSettings(int listenPort, int showWindow, int checkDupReq,
@@ -53,7 +55,6 @@ bool CServiceSettings::saveSettings(int listenPort, int showWindow, int checkDup
         m_values.checkDupReq = checkDupReq;
         m_values.deviceLog = deviceLog;
     }
-    std::lock_guard<std::mutex> file(CINIHelper::FileMutex());
     CINIHelper ini;
     ini.SetInt(kSection, "ShowWindow", showWindow);
     ini.SetInt(kSection, "ListenPort", listenPort);

@@ -33,9 +33,12 @@ public:
     static CServiceSettings& instance();
     static void destroyInstance();
 
-    void loadSettings();
+    // False when the file is there but cannot be read: the record then holds the
+    // defaults of a file without keys. A missing file gives those defaults and true.
+    bool loadSettings();
     // Keeps the four values and writes them to the file; false when the file could
-    // not be written (the record has them all the same).
+    // not be written (the record has them all the same). CINIHelper::LastError() says
+    // why a load or a save failed.
     bool saveSettings(int listenPort, int showWindow, int checkDupReq, int deviceLog);
 
     ServiceSettingsValues values() const;

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "TempHome.h"
+#include "platform/FileLock.h"
 #include "platform/Files.h"
 
 namespace {
@@ -121,8 +122,9 @@ bool setImmutable(const std::string& folder, bool on) {
     return ok;
 }
 
-TEST(FilesTest, ReplaceInAFolderThatTakesNoNewFileWritesTheFileInPlace) {
-    // A program folder the service may not write, with a vembrix.ini it may.
+TEST(FilesTest, ReplaceInAFolderThatTakesNoNewFileIsRefusedAndKeepsTheFile) {
+    // A program folder the service may not write, with a vembrix.ini it may: writing
+    // the file in place would leave it cut short by a crash or a full disk.
     TempHome home;
     const std::string folder = home.file("locked");
     std::filesystem::create_directory(folder);
@@ -130,15 +132,37 @@ TEST(FilesTest, ReplaceInAFolderThatTakesNoNewFileWritesTheFileInPlace) {
     home.writeFile("locked/vembrix.ini", "old old old");
     if (!setImmutable(folder, true))
         GTEST_SKIP() << "cannot lock a folder here";
-    bool replaced = platform::replaceFileContents(path, "new");
+    std::string why;
+    bool replaced = platform::replaceFileContents(path, "new", &why);
     std::optional<std::string> contents = platform::readWholeFile(path);
     setImmutable(folder, false);
-    EXPECT_TRUE(replaced);
-    EXPECT_EQ("new", contents.value_or("<unreadable>"));
-    // A file that is not there cannot be made there either.
-    ASSERT_TRUE(setImmutable(folder, true));
-    EXPECT_FALSE(platform::replaceFileContents(folder + "/other.ini", "x"));
-    setImmutable(folder, false);
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ("old old old", contents.value_or("<unreadable>"));
+    EXPECT_NE(why.find("folder " + folder), std::string::npos) << why;
+}
+
+TEST(FilesTest, ReplaceRemovesTheTemporaryFileOfAnInterruptedReplace) {
+    TempHome home;
+    const std::string path = home.file("vembrix.ini");
+    home.writeFile("vembrix.ini", "old");
+    home.writeFile("vembrix.ini.tmp", "half a sa");
+    ASSERT_TRUE(platform::replaceFileContents(path, "new"));
+    EXPECT_EQ("new", home.readFile("vembrix.ini"));
+    EXPECT_FALSE(std::filesystem::exists(home.file("vembrix.ini.tmp")));
+}
+
+TEST(FilesTest, LockExcludesEveryOtherTakerUntilReleased) {
+    TempHome home;
+    const std::string path = home.file("vembrix.ini");  // need not exist
+    std::string why;
+    auto first = platform::FileLock::acquire(path, std::chrono::milliseconds(0), why);
+    ASSERT_TRUE(first) << why;
+    // Also a taker in the same process (another thread, another store).
+    EXPECT_FALSE(platform::FileLock::acquire(path, std::chrono::milliseconds(20), why));
+    EXPECT_NE(why.find("another program has held it"), std::string::npos) << why;
+    first.reset();
+    EXPECT_TRUE(platform::FileLock::acquire(path, std::chrono::milliseconds(0), why));
+    EXPECT_FALSE(platform::FileLock::acquire(home.file("no/such/file"), {}, why));
 }
 
 TEST(FilesTest, ReplaceIntoMissingFolderFails) {

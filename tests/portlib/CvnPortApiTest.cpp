@@ -307,7 +307,7 @@ protected:
 // later open of the port, and keeps the library loaded until it has returned.
 TEST_F(CvnPortThreads, CloseLetsGoOfAReceiverThatWaitsForItsHost) {
     home.writeFile("trace.txt", "");
-    int result = childprocess::run([this] {
+    int result = ChildProcess::runToEnd([this] {
         vprinter::ScriptedPeer peer;
         if (!peer.start())
             return 1;
@@ -350,7 +350,7 @@ TEST_F(CvnPortThreads, CloseLetsGoOfAReceiverThatWaitsForItsHost) {
 // Printer libraries load and unload the library around every call: an open port and its
 // read thread carry on in between. A port without a read thread is closed at the unload.
 TEST_F(CvnPortThreads, HostThatUnloadsBetweenCallsKeepsItsOpenPort) {
-    int result = childprocess::run([this] {
+    int result = ChildProcess::runToEnd([this] {
         vprinter::ScriptedPeer peer;
         if (!peer.start())
             return 1;
@@ -386,7 +386,7 @@ TEST_F(CvnPortThreads, HostThatUnloadsBetweenCallsKeepsItsOpenPort) {
 // The host's main returns with a port open while its receiver calls an export: the
 // unload at the end of the process must not wait for that thread under the export's lock.
 TEST_F(CvnPortThreads, ExportCalledByAReceiverDuringTheUnloadAtExit) {
-    int result = childprocess::run([this] {
+    int result = ChildProcess::runToEnd([this] {
         vprinter::ScriptedPeer peer;
         host.isPowerState = fn<cvn_bool(int)>("IsPowerState");
         if (!peer.start() || !openWithReceiver(peer, receiverCallingAnExport) ||

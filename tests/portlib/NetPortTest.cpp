@@ -415,8 +415,8 @@ TEST_F(NetPortTest, RealEchoOrItsAbsenceKeepsThePortOnLine) {
     peer.stop();  // each child makes its own; a process forks only while it has one thread
     for (bool asNobody : {false, true}) {
         SCOPED_TRACE(asNobody ? "unprivileged" : "privileged");
-        childprocess::openToEveryone(home.path());
-        int result = childprocess::run(
+        ChildProcess::openToEveryone(home.path());
+        int result = ChildProcess::runToEnd(
             [this, asNobody] {
                 vprinter::ScriptedPeer printer;
                 CPortNet child;

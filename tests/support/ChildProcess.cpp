@@ -1,41 +1,131 @@
 #include "ChildProcess.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
 
-namespace childprocess {
 namespace {
 
-constexpr uid_t kNobody = 65534;
-constexpr int kNoUserStatus = 126;
+constexpr std::chrono::milliseconds kPollInterval{2};
+
+// A fresh file for a child's output, opened by the parent: a child that runs as
+// another user writes through the descriptor it inherits.
+std::string outputFile(int& fd) {
+    std::string path = (std::filesystem::temp_directory_path() / "vembrix-out-XXXXXX").string();
+    fd = mkstemp(path.data());
+    if (fd < 0)
+        throw std::runtime_error("mkstemp failed");
+    return path;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 }  // namespace
 
-int run(const std::function<int()>& body, bool asNobody, unsigned seconds) {
-    pid_t child = fork();
-    if (child == 0) {
-        alarm(seconds);
-        if (asNobody && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(kNoUserStatus);
-        _exit(body());
+ChildProcess ChildProcess::fork(const std::function<void()>& inChild, bool asNobody, bool capture) {
+    ChildProcess child;
+    int outFd = -1;
+    int errFd = -1;
+    if (capture) {
+        child.outPath_ = outputFile(outFd);
+        child.errPath_ = outputFile(errFd);
     }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child)
-        return kCrashed;
-    if (WIFSIGNALED(status))
-        return WTERMSIG(status) == SIGALRM ? kTimedOut : kCrashed;
-    int code = WEXITSTATUS(status);
-    return code == kNoUserStatus && asNobody ? kNoUser : code;
+    child.pid_ = ::fork();
+    if (child.pid_ < 0)
+        throw std::runtime_error("fork failed");
+    if (child.pid_ == 0) {
+        if (capture && (dup2(outFd, STDOUT_FILENO) < 0 || dup2(errFd, STDERR_FILENO) < 0))
+            _exit(97);
+        if (asNobody && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(99);
+        inChild();
+        _exit(98);
+    }
+    if (capture) {
+        close(outFd);
+        close(errFd);
+    }
+    return child;
 }
 
-void openToEveryone(const std::string& folder) {
+ChildProcess ChildProcess::start(const std::function<int()>& body, bool asNobody) {
+    return fork([&body] { _exit(body()); }, asNobody, false);
+}
+
+ChildProcess ChildProcess::run(const std::vector<std::string>& argv, bool asNobody) {
+    std::vector<char*> pointers;
+    for (const std::string& arg : argv)
+        pointers.push_back(const_cast<char*>(arg.c_str()));
+    pointers.push_back(nullptr);
+    return fork([&pointers] { execv(pointers[0], pointers.data()); }, asNobody, true);
+}
+
+int ChildProcess::runToEnd(const std::function<int()>& body, bool asNobody) {
+    return start(body, asNobody).wait();
+}
+
+void ChildProcess::openToEveryone(const std::string& folder) {
     namespace fs = std::filesystem;
     fs::permissions(folder, fs::perms::all);
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder))
         fs::permissions(entry.path(), fs::perms::all);
 }
 
-}  // namespace childprocess
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : pid_(other.pid_), outPath_(std::move(other.outPath_)), errPath_(std::move(other.errPath_)) {
+    other.pid_ = -1;
+    other.outPath_.clear();
+    other.errPath_.clear();
+}
+
+ChildProcess::~ChildProcess() {
+    kill();
+    for (const std::string& path : {outPath_, errPath_}) {
+        if (!path.empty())
+            unlink(path.c_str());
+    }
+}
+
+int ChildProcess::wait(std::chrono::milliseconds limit) {
+    if (pid_ < 0)
+        return -1;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill();
+            return -1;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void ChildProcess::kill() {
+    if (pid_ < 0)
+        return;
+    ::kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+std::string ChildProcess::out() const {
+    return readFile(outPath_);
+}
+
+std::string ChildProcess::err() const {
+    return readFile(errPath_);
+}

@@ -1,22 +1,51 @@
-// Runs a piece of a test in a child process: as the unprivileged user nobody where
-// privileges matter (this machine runs tests as root), and bounded in time where a hang
-// is the fault being caught.
+// Child processes for tests that may crash, hang, run as another user or be killed:
+// every wait is bounded, and a child that outlives it is killed.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
-namespace childprocess {
+class ChildProcess {
+public:
+    static constexpr uid_t kNobody = 65534;
+    static constexpr std::chrono::milliseconds kDefaultLimit{60000};
 
-// Results that are no exit status of the body.
-inline constexpr int kTimedOut = -1000;  // still running after the limit: killed
-inline constexpr int kCrashed = -1001;   // ended by a signal
-inline constexpr int kNoUser = -1002;    // could not become nobody
+    // Runs `body` in a forked child whose exit status is its result.
+    static ChildProcess start(const std::function<int()>& body, bool asNobody = false);
+    // Runs a program with the environment of the test; its output goes to files that
+    // out() and err() read once it has ended.
+    static ChildProcess run(const std::vector<std::string>& argv, bool asNobody = false);
+    // A body run to its end (or killed at the default limit); its result, or -1 (see
+    // wait()).
+    static int runToEnd(const std::function<int()>& body, bool asNobody = false);
+    // The same as nobody: root may do anything, so permission cases are only real for
+    // another user.
+    static int runAsNobody(const std::function<int()>& body) { return runToEnd(body, true); }
+    // Lets nobody write into a folder the test made as root, and into all that is in it.
+    static void openToEveryone(const std::string& folder);
 
-// The body's result (0..255) from its exit status.
-int run(const std::function<int()>& body, bool asNobody = false, unsigned seconds = 30);
+    ChildProcess(ChildProcess&& other) noexcept;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    // Kills a child that is still running.
+    ~ChildProcess();
 
-// Lets nobody write into a folder the test made as root, and into all that is in it.
-void openToEveryone(const std::string& folder);
+    // The exit status; -1 when the child was killed by a signal or ran past `limit`
+    // (it is killed then).
+    int wait(std::chrono::milliseconds limit = kDefaultLimit);
+    void kill();
+    std::string out() const;
+    std::string err() const;
 
-}  // namespace childprocess
+private:
+    ChildProcess() = default;
+    static ChildProcess fork(const std::function<void()>& inChild, bool asNobody, bool capture);
+
+    pid_t pid_ = -1;
+    std::string outPath_;
+    std::string errPath_;
+};

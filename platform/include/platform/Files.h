@@ -21,10 +21,16 @@ std::string executableDirectory();
 std::string programDirectory();
 // Text after the last separator.
 std::string fileNameOf(std::string_view path);
+// Text before the last separator ("." when there is none).
+std::string folderOf(std::string_view path);
 std::string joinPath(std::string_view directory, std::string_view name);
 
 // True when the file can be opened for reading.
 bool canOpenForReading(const std::string& path);
+// True when something is at the path (a symbolic link counts by what it points at).
+bool pathExists(const std::string& path);
+// True when the existing file can be opened for writing; the file is not changed.
+bool canOpenForWriting(const std::string& path);
 // Creates one directory level; false when it could not be made (also when it exists).
 bool createDirectory(const std::string& path);
 // Appends the bytes with a single write to a file opened for appending (created when
@@ -33,12 +39,20 @@ bool appendToFile(const std::string& path, const void* data, size_t size);
 std::optional<uint64_t> fileSize(const std::string& path);
 // Creation (birth) time in epoch milliseconds, where the file system keeps one.
 std::optional<int64_t> fileBirthTime(const std::string& path);
-std::optional<std::string> readWholeFile(const std::string& path);
-// Replaces the file's contents so that a crash or a full disk mid-write leaves the old
-// contents whole: the text goes to a temporary file in the same folder, which then
-// takes the old file's place (and its owner and permissions). A symbolic link stays and
-// the file it points at is replaced. On failure the old file is kept. In a folder that
-// takes no new file, a file that is there is written in place instead.
-bool replaceFileContents(const std::string& path, std::string_view contents);
+// The file's bytes; nothing when it cannot be read, and then `why` (when given) holds
+// the system's reason.
+std::optional<std::string> readWholeFile(const std::string& path, std::string* why = nullptr);
+// Suffix of the temporary file a replace writes beside the file it replaces.
+inline constexpr std::string_view kReplaceSuffix = ".tmp";
+// Replaces the file's contents so that a crash or a full disk at any moment leaves the
+// old contents or the new ones whole: the text goes to the temporary file (path +
+// kReplaceSuffix), which then takes the old file's place (and its owner and
+// permissions). A symbolic link stays and the file it points at is replaced. A
+// temporary file left by an interrupted replace is removed first, so at most one is
+// ever left. Callers that may replace the same file at once hold its FileLock.
+// On failure the old file is kept and `why` (when given) says why in a few words; a
+// folder that takes no new file refuses, as nothing else would be safe there.
+bool replaceFileContents(const std::string& path, std::string_view contents,
+                         std::string* why = nullptr);
 
 }  // namespace platform

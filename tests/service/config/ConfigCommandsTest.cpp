@@ -1,10 +1,12 @@
 #include "ConfigCommands.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <sys/wait.h>
 #include <algorithm>
-#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -52,24 +54,14 @@ protected:
     }
 
     // The built program, with VEMBRIX_HOME inherited from the test.
-    Outcome runBinary(const std::vector<std::string>& args) {
-        std::string command = quote(VEMBRIX_BINARY);
-        for (const std::string& arg : args)
-            command += " " + quote(arg);
-        command += " >" + quote(home.file("stdout.txt")) + " 2>" + quote(home.file("stderr.txt"));
+    Outcome runBinary(std::vector<std::string> args, bool asNobody = false) {
+        args.insert(args.begin(), VEMBRIX_BINARY);
+        ChildProcess program = ChildProcess::run(args, asNobody);
         Outcome outcome;
-        int raw = std::system(command.c_str());
-        outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        outcome.out = home.readFile("stdout.txt");
-        outcome.err = home.readFile("stderr.txt");
+        outcome.status = program.wait();
+        outcome.out = program.out();
+        outcome.err = program.err();
         return outcome;
-    }
-
-    static std::string quote(const std::string& text) {
-        std::string quoted = "'";
-        for (char c : text)
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return quoted + "'";
     }
 
     // One line on stderr, a failure status, and the file as it was.
@@ -237,6 +229,82 @@ TEST_F(ConfigCommandsTest, SettingsSetChecksItsValues) {
     ASSERT_EQ(run({"settings", "set", "ShowWindow=0", "ShowWindow=1", "CheckDupReq=1"}).status, 0);
     EXPECT_EQ(iniBytes(),
               crlf("[Vembrix]\nListenPort=8080\nShowWindow=1\nCheckDupReq=1\nDeviceLog=0\n"));
+}
+
+TEST_F(ConfigCommandsTest, KeysThePrintersTypesDoNotKeepAreRefused) {
+    writeIni("[Vembrix]\n[Till]\nPrinterType=2\nPortType=32\n");
+    const std::string before = crlf("[Vembrix]\n[Till]\nPrinterType=2\nPortType=32\n");
+    expectRefused(
+        run({"printer", "add", "L", "PrinterType=LabelPrinter", "PortType=16", "CheckStatus=1"}),
+        before,
+        "CheckStatus does not apply to a LabelPrinter on port type 16 (keys that "
+        "apply: PrinterType, Physical, PortType, PortName)");
+    expectRefused(run({"printer", "add", "Till", "PortType=16", "BaudRate=19200"}), before,
+                  "BaudRate does not apply");
+    expectRefused(run({"printer", "add", "N", "PrinterType=2", "PortType=2", "DataBits=7"}), before,
+                  "DataBits does not apply");
+}
+
+// The file is there but cannot be kept: no command may act as if it were empty.
+TEST_F(ConfigCommandsTest, FileThatCannotBeReadOrReplacedFailsCommandsWithOneLine) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    struct Case {
+        const char* name;
+        std::function<void()> setUp;
+        bool asNobody;
+        bool readsFail;
+        std::string message;
+    };
+    const std::string file = home.file("vembrix.ini");
+    const std::vector<Case> cases = {
+        {"UTF-16 file", [&] { writeIniBytes(utf16(crlf(kUserFile), false, true)); }, false, true,
+         "it is UTF-16"},
+        {"file only root may read",
+         [&] {
+             writeIni(kUserFile);
+             chmod(home.path().c_str(), 0777);
+             chmod(file.c_str(), 0600);
+         },
+         true, true, "cannot read " + file + ": Permission denied"},
+        {"folder that takes no new file",
+         [&] {
+             writeIni(kUserFile);
+             chmod(home.path().c_str(), 0755);
+             chown(file.c_str(), ChildProcess::kNobody, ChildProcess::kNobody);
+         },
+         true, false,
+         "cannot save " + file + ": no new file can be made in the folder " + home.path()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.setUp();
+        const std::string before = iniBytes();
+        for (std::vector<std::string> command :
+             {std::vector<std::string>{"printer", "add", "Till", "PortName=COM2"},
+              {"printer", "remove", "Till"},
+              {"settings", "set", "ListenPort=9000"}}) {
+            expectRefused(runBinary(command, c.asNobody), before, c.message);
+        }
+        for (std::vector<std::string> command :
+             {std::vector<std::string>{"printers"}, {"settings"}}) {
+            Outcome read = runBinary(command, c.asNobody);
+            if (c.readsFail) {
+                expectRefused(read, before, c.message);
+            } else {
+                EXPECT_EQ(read.status, 0) << read.err;
+            }
+        }
+    }
+    // A missing file is no failure: no printers yet, and the settings the service
+    // would run with.
+    std::filesystem::remove(file);
+    Outcome printers = runBinary({"printers"});
+    EXPECT_EQ(printers.status, 0);
+    EXPECT_EQ(printers.out, "");
+    Outcome settings = runBinary({"settings"});
+    EXPECT_EQ(settings.status, 0);
+    EXPECT_NE(settings.out.find("ListenPort=8080\n"), std::string::npos);
 }
 
 }  // namespace

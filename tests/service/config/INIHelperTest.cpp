@@ -1,11 +1,12 @@
 #include "INIHelper.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
-#include <functional>
 #include <memory>
 
 #include "ChildProcess.h"
@@ -32,11 +33,8 @@ protected:
     }
 };
 
-// Root writes any file, so the permission cases are only real for another user.
-constexpr uid_t kNobody = 65534;
-int runAsNobody(const std::function<int()>& body) {
-    return childprocess::run(body, true);
-}
+constexpr uid_t kNobody = ChildProcess::kNobody;
+constexpr auto npos = std::string::npos;
 
 const char* const kCommentedFile =
     "; Vembrix configuration\n"
@@ -233,6 +231,27 @@ TEST_F(IniTest, CommentCharactersInsideQuotesAreNeverTakenForAComment) {
     EXPECT_EQ(iniBytes(), crlf("[S]\nx=\"ab;c\"\n"));
 }
 
+TEST_F(IniTest, QuoteAfterTheStartOfAValueIsTextAndNeverOpensAQuotedValue) {
+    writeIni(
+        "[S]\n"
+        "ListenPort=9090 ; 12\" rack\n"
+        "PortName=192.168.0.5 ; shop \"front\" till\n"
+        "Size=12\" rack\n"
+        "Quoted= \"a b\" ; the \"real\" one\n");
+    {
+        CINIHelper ini;
+        int port = 0;
+        EXPECT_TRUE(ini.GetInt("S", "ListenPort", 0, port));
+        EXPECT_EQ(port, 9090);
+        EXPECT_EQ(value(ini, "S", "PortName"), "192.168.0.5");
+        EXPECT_EQ(value(ini, "S", "Size"), "12\" rack");
+        EXPECT_EQ(value(ini, "S", "Quoted"), "a b");
+        ini.SetString("S", "PortName", "192.168.0.6");
+    }
+    // A rewrite keeps the address's place and the comment, quotes and all.
+    EXPECT_NE(iniBytes().find("\r\nPortName=192.168.0.6 ; shop \"front\" till\r\n"), npos);
+}
+
 TEST_F(IniTest, UnstorableTextsAreRefusedAndChangeNothing) {
     writeIni("[A]\nx=1\n");
     {
@@ -324,7 +343,7 @@ TEST_F(IniTest, LongLineStaysOneLine) {
     }
     EXPECT_EQ(iniBytes(), crlf(file));
     // A CR LF split across two read pieces is still one line end.
-    const std::string filler(CINIHelper::kReadPieceSize - 8, 'w');  // CR ends the first piece
+    const std::string filler(1024 - 8, 'w');  // CR ends a 1024-byte read
     writeIni("[A]\nk=" + filler + "\n");
     CINIHelper ini;
     EXPECT_EQ(value(ini, "A", "k"), filler);
@@ -354,28 +373,55 @@ TEST_F(IniTest, LinesWithAnEmptyKeyKeepTheirOwnText) {
               crlf("=5\n; comment\n[A]\n=6\nx=2\n"));
 }
 
-TEST_F(IniTest, CarriageReturnOnlyLineEndsSplitTheLines) {
-    writeIniBytes("[A]\rx=1\r[B]\ry=2");
+TEST_F(IniTest, EveryKindOfLineEndEndsALineAlsoWhenMixed) {
+    // CR alone, LF alone and CR LF, as files edited with different tools have them.
+    writeIniBytes("[A]\rx=1\r[B]\ny=2\r\nz=3\r\rw=4");
     {
         CINIHelper ini;
         EXPECT_EQ(ini.GetSectionList(), "A|B|");
         EXPECT_EQ(value(ini, "A", "x"), "1");
         EXPECT_EQ(value(ini, "B", "y"), "2");
-        ini.SetString("B", "z", "3");
+        EXPECT_EQ(value(ini, "B", "z"), "3");
+        EXPECT_EQ(value(ini, "B", "w"), "4");
+        ini.SetString("B", "v", "5");
     }
-    // No second [B] at the end: the keys join the section that is there.
-    EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n[B]\ny=2\nz=3\n"));
-    // Where the file has line feeds, a carriage return inside a line stays part of it.
-    writeIniBytes("[A]\r\nx=1\ry=2\r\n");
-    CINIHelper ini;
-    EXPECT_EQ(value(ini, "A", "x"), "1\ry=2");
+    // No second [B] at the end: the key joins the section that is there.
+    EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n[B]\ny=2\nz=3\n\nw=4\nv=5\n"));
+}
+
+TEST_F(IniTest, Utf16FileIsNeitherReadNorReplaced) {
+    const std::string text = "[A]\r\nx=1\r\n";
+    for (const std::string& bytes :
+         {utf16(text, false, true), utf16(text, true, true), utf16(text, false, false)}) {
+        writeIniBytes(bytes);
+        {
+            CINIHelper ini;
+            EXPECT_TRUE(ini.IsUnreadable());
+            EXPECT_EQ(ini.GetSectionCount(), 0);
+            ini.SetString("A", "x", "2");
+            EXPECT_FALSE(ini.Save());
+            EXPECT_NE(CINIHelper::LastError().find("UTF-16"), npos) << CINIHelper::LastError();
+        }
+        EXPECT_EQ(iniBytes(), bytes);
+    }
+}
+
+TEST_F(IniTest, Utf8ByteOrderMarkIsReadPastAndKept) {
+    const std::string mark(CINIHelper::kUtf8ByteOrderMark);
+    writeIniBytes(mark + crlf("top=1\n[A]\nx=1\n"));
+    {
+        CINIHelper ini;
+        EXPECT_EQ(value(ini, "", "top"), "1");
+        ini.SetString("A", "x", "2");
+    }
+    EXPECT_EQ(iniBytes(), mark + crlf("top=1\n[A]\nx=2\n"));
 }
 
 TEST_F(IniTest, SaveThatCannotWriteFailsAndStaysDirty) {
-    // A folder where the file should be: it can be neither read as lines nor replaced.
-    std::filesystem::create_directory(home.file("vembrix.ini"));
     CINIHelper ini;
     ini.SetString("A", "x", "1");
+    // A folder where the file should be: the file cannot be replaced.
+    std::filesystem::create_directory(home.file("vembrix.ini"));
     EXPECT_FALSE(ini.Save());
     EXPECT_TRUE(ini.IsDirty());
     EXPECT_TRUE(traced("CINIHelper::Save(") && traced("<ERROR> cannot write file : "));
@@ -408,7 +454,7 @@ TEST_F(IniTest, ReadOnlyFileIsReadWholeAndNotReplaced) {
     ASSERT_EQ(chmod(home.path().c_str(), 0777), 0);
     ASSERT_EQ(chown(home.file("vembrix.ini").c_str(), kNobody, kNobody), 0);
     ASSERT_EQ(chmod(home.file("vembrix.ini").c_str(), 0400), 0);
-    int result = runAsNobody([] {
+    int result = ChildProcess::runAsNobody([] {
         CINIHelper ini;
         std::string x;
         if (!ini.GetString("A", "x", "", x) || x != "1")
@@ -426,13 +472,66 @@ TEST_F(IniTest, FileWeCannotReadIsNeverReplaced) {
     writeIni("[A]\nx=1\n");
     ASSERT_EQ(chmod(home.path().c_str(), 0777), 0);
     ASSERT_EQ(chmod(home.file("vembrix.ini").c_str(), 0600), 0);  // root's alone
-    int result = runAsNobody([] {
+    int result = ChildProcess::runAsNobody([] {
         CINIHelper ini;
         ini.SetString("A", "y", "2");
         return ini.Save() ? 1 : 0;
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n"));
+}
+
+// The service's user may write vembrix.ini but not its folder, as in a program folder
+// installed read-only.
+void makeFolderReadOnlyForNobody(const TempHome& home) {
+    ASSERT_EQ(chmod(home.path().c_str(), 0755), 0);
+    ASSERT_EQ(chown(home.file("vembrix.ini").c_str(), kNobody, kNobody), 0);
+}
+
+TEST_F(IniTest, SaveThatRunsOutOfSpaceLeavesTheOldFileWhole) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    const std::string old = crlf("[A]\nx=1\n");
+    for (bool readOnlyFolder : {false, true}) {
+        SCOPED_TRACE(readOnlyFolder ? "read-only folder" : "writable folder");
+        writeIniBytes(old);
+        if (readOnlyFolder)
+            makeFolderReadOnlyForNobody(home);
+        // A file size limit fails the write part-way, as a full disk does.
+        ChildProcess saver = ChildProcess::start(
+            [] {
+                std::signal(SIGXFSZ, SIG_IGN);
+                rlimit limit{4096, 4096};
+                setrlimit(RLIMIT_FSIZE, &limit);
+                CINIHelper ini;
+                ini.SetString("A", "big", std::string(100000, 'b'));
+                return ini.Save() ? 1 : 0;
+            },
+            readOnlyFolder);
+        EXPECT_EQ(saver.wait(), 0);
+        EXPECT_TRUE(iniBytes() == old) << iniBytes().size() << " bytes";
+        EXPECT_FALSE(std::filesystem::exists(home.file("vembrix.ini.tmp")));
+    }
+}
+
+TEST_F(IniTest, StoreWithoutTheLockReadsButNeverSaves) {
+    writeIni("[A]\nx=1\n");
+    ChildProcess holder = holdLock(home.file("vembrix.ini"));
+    {
+        CINIHelper ini(std::chrono::milliseconds(20));
+        EXPECT_EQ(value(ini, "A", "x"), "1");
+        ini.SetString("A", "x", "2");
+        EXPECT_FALSE(ini.Save());
+        EXPECT_NE(CINIHelper::LastError().find("another program has held it"), npos);
+    }
+    EXPECT_EQ(iniBytes(), crlf("[A]\nx=1\n"));
+    holder.kill();
+    {
+        CINIHelper ini(std::chrono::milliseconds(20));
+        ini.SetString("A", "x", "2");
+        EXPECT_TRUE(ini.Save());
+    }
+    EXPECT_EQ(iniBytes(), crlf("[A]\nx=2\n"));
 }
 
 }  // namespace
