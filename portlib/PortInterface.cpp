@@ -56,9 +56,9 @@ CPortInterface::~CPortInterface() {
         // The read thread itself lets go of the port last when a receiver removed it;
         // it touches nothing of the object after that.
         if (readThread_.get_id() == std::this_thread::get_id())
-            readThread_.detach();
+            LetGoOfReadThread();
         else
-            readThread_.join();
+            JoinReadThread();
     }
     ReplaceParser(nullptr);
 }
@@ -249,7 +249,22 @@ void CPortInterface::StopReadThread() {
         }
     }
     if (readThread_.joinable())
-        readThread_.join();
+        JoinReadThread();
+}
+
+void CPortInterface::JoinReadThread() {
+    readThread_.join();
+    threadHold_->releaseAfterJoin();
+    threadHold_.reset();
+}
+
+void CPortInterface::LetGoOfReadThread() {
+    if (!threadHold_->letGo()) {
+        JoinReadThread();  // it was ending already
+        return;
+    }
+    threadHold_.reset();
+    readThread_.detach();
 }
 
 void CPortInterface::AbandonReadThread() {
@@ -258,7 +273,7 @@ void CPortInterface::AbandonReadThread() {
     // nothing more to the parser nor to a later open of the port, and it keeps the port
     // object and this library until it returns. A port nobody shares cannot be kept.
     if (weak_from_this().expired()) {
-        readThread_.join();
+        JoinReadThread();
         threadEnded = true;
         return;
     }
@@ -267,7 +282,7 @@ void CPortInterface::AbandonReadThread() {
         ++run_;
         threadEnded = true;
     }
-    readThread_.detach();
+    LetGoOfReadThread();
 }
 
 void CPortInterface::SetWrite(bool isWrite) {
@@ -320,9 +335,9 @@ void CPortInterface::StartAfterOpen() {
     }
     if (!keepThread && readThread_.joinable()) {
         if (threadEnded)
-            readThread_.join();
+            JoinReadThread();
         else
-            readThread_.detach();  // it has seen its run end and leaves by itself
+            LetGoOfReadThread();  // it has seen its run end and leaves by itself
     }
     if (useReadThread && !keepThread)
         StartReadThread(run);
@@ -333,11 +348,17 @@ void CPortInterface::StartReadThread(uint64_t run) {
     threadEnded = false;
     // The library stays loaded while the thread runs, also when its host unloads it with
     // the port still open. The reference is taken here, before the host's call returns.
-    auto hold = std::make_shared<platform::ModuleHold>(
+    threadHold_ = std::make_shared<platform::ThreadModuleHold>(
         platform::ModuleHold::of(reinterpret_cast<const void*>(&moduleAnchor)));
+    // The thread owns its port from the start: one let go of before it was first
+    // scheduled must still find the object. Empty for a port no shared pointer owns
+    // (tests build some on the stack).
     // Raising the priority needs privileges a printer host does not have; the thread
     // runs at the normal priority.
-    readThread_ = std::thread([this, run, hold] { ReadThread(run, *hold); });
+    readThread_ = std::thread(
+        [this, run, self = weak_from_this().lock(), hold = threadHold_]() mutable {
+            ReadThread(run, std::move(self), std::move(hold));
+        });
 }
 
 void CPortInterface::DetectGateway() {
@@ -399,11 +420,8 @@ void CPortInterface::FirePowerStatus(bool onLine) {
         current->FirePowerStatusReceiver(onLine);
 }
 
-void CPortInterface::ReadThread(uint64_t run, platform::ModuleHold& hold) {
-    // Given back only after this function and the thread's start have returned.
-    hold.releaseAtThreadExit();
-    // Empty for a port that no shared pointer owns (tests build some on the stack).
-    std::shared_ptr<CPortInterface> self = weak_from_this().lock();
+void CPortInterface::ReadThread(uint64_t run, std::shared_ptr<CPortInterface> self,
+                                std::shared_ptr<platform::ThreadModuleHold> hold) {
     tlsReadPort = this;
     tlsReadRun = run;
     const char* kMethod = "CPortInterface::ReadThread";
@@ -427,6 +445,7 @@ void CPortInterface::ReadThread(uint64_t run, platform::ModuleHold& hold) {
     tlsReadPort = nullptr;
     // May delete the port; nothing of it is touched after this.
     self.reset();
+    hold->atThreadEnd();
 }
 
 bool CPortInterface::EndIfStopRequested(uint64_t run) {

@@ -16,7 +16,7 @@
 #include "CVNParser.h"
 
 namespace platform {
-class ModuleHold;
+class ThreadModuleHold;
 }
 
 inline constexpr int kPowerNeverOpened = 2000;
@@ -131,13 +131,18 @@ protected:
     std::mutex queueMutex_;
 
 private:
-    void ReadThread(uint64_t run, platform::ModuleHold& hold);
+    void ReadThread(uint64_t run, std::shared_ptr<CPortInterface> self,
+                    std::shared_ptr<platform::ThreadModuleHold> hold);
     // Ends the thread (sets threadEnded) when a stop was asked for; true then. A run the
     // port has let go of ends at once and leaves the flag to the current one.
     bool EndIfStopRequested(uint64_t run);
     void RequestStop();
     // Lets go of a read thread that did not stop in time; it finishes on its own.
     void AbandonReadThread();
+    // The two ways a read thread is finished with: joined, or detached to end by itself
+    // (joined after all when it was ending already). Each settles its library reference.
+    void JoinReadThread();
+    void LetGoOfReadThread();
     // The parser the calling thread may hand bytes or events to: none for a read thread
     // the port has let go of.
     std::shared_ptr<CCVNParser> ParserForCaller() const;
@@ -154,6 +159,7 @@ private:
     mutable std::mutex parserMutex_;
     std::shared_ptr<CCVNParser> parser_;
     std::thread readThread_;
+    std::shared_ptr<platform::ThreadModuleHold> threadHold_;
     // stopMutex_ guards the waits on the stop flag, the thread end and new data, and the
     // run number: every open and every thread let go of starts a new run, and a read
     // thread acts on the port only while its run is the current one.

@@ -55,4 +55,33 @@ void ModuleHold::releaseAtThreadExit() {
         handle_ = nullptr;
 }
 
+bool ThreadModuleHold::letGo() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (threadEnded_)
+        return false;
+    letGo_ = true;
+    return true;
+}
+
+void ThreadModuleHold::atThreadEnd() {
+    ModuleHold own;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        threadEnded_ = true;
+        if (!letGo_)
+            return;
+        own = std::move(hold_);
+    }
+    // Outside the lock: the registration takes the loader's lock.
+    own.releaseAtThreadExit();
+}
+
+void ThreadModuleHold::releaseAfterJoin() {
+    ModuleHold own;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        own = std::move(hold_);
+    }
+}
+
 }  // namespace platform

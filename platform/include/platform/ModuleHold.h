@@ -5,6 +5,9 @@
 // and lets go of it only after the last of the library's code on its stack has returned.
 #pragma once
 
+#include <mutex>
+#include <utility>
+
 namespace platform {
 
 class ModuleHold {
@@ -30,6 +33,30 @@ public:
 private:
     explicit ModuleHold(void* handle) : handle_(handle) {}
     void* handle_ = nullptr;
+};
+
+// The library reference of a thread that is joined, or let go of and left to end by
+// itself. Giving a reference back takes the loader's lock, and a joiner may hold that
+// lock while it waits (a library closes its ports from its unload step): so a joined
+// thread leaves the reference to its joiner, which gives it back after the join, and only
+// a thread let go of gives it back itself, once nothing of it is left to run.
+class ThreadModuleHold {
+public:
+    explicit ThreadModuleHold(ModuleHold hold) : hold_(std::move(hold)) {}
+
+    // Before the thread is detached: from now on it gives the reference back itself.
+    // False when it has already left it to a joiner; it is ending then, so join it.
+    bool letGo();
+    // The thread's last step.
+    void atThreadEnd();
+    // The joiner's step after the join.
+    void releaseAfterJoin();
+
+private:
+    std::mutex mutex_;
+    ModuleHold hold_;
+    bool letGo_ = false;
+    bool threadEnded_ = false;
 };
 
 }  // namespace platform
