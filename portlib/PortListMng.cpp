@@ -10,6 +10,7 @@
 #include "ProgramFiles.h"
 #include "RelvoParser.h"
 #include "TraceLog.h"
+#include "platform/DosDevices.h"
 
 namespace {
 
@@ -22,13 +23,9 @@ bool contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }
 
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
 // A serial or Bluetooth serial port: a COM name, or a serial device node of this platform.
 bool isSerialName(const std::string& name) {
-    return contains(name, "COM") || startsWith(name, "/dev/tty") || startsWith(name, "/dev/rfcomm");
+    return contains(name, "COM") || platform::isSerialDeviceNode(name);
 }
 
 bool marksDevices(int connectMode) {

@@ -36,7 +36,11 @@ int deviceNumber(const std::string& name, const char* prefix) {
 }  // namespace
 
 bool isSerialDeviceNode(std::string_view name) {
-    return name.starts_with("/dev/tty") || name.starts_with("/dev/rfcomm");
+    // A prefix with a device after it: "/dev/tty" alone is the controlling terminal.
+    for (std::string_view prefix : {"/dev/tty", "/dev/rfcomm"})
+        if (name.size() > prefix.size() && name.starts_with(prefix))
+            return true;
+    return false;
 }
 
 DosDeviceMap::DosDeviceMap(std::string mapFolder, std::string devRoot)

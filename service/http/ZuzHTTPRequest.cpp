@@ -148,6 +148,11 @@ int CZuzHTTPRequest::ReceiveData() {
     if (m_parseState == kBody) {
         if (!GetContentLength() || m_request->contentLength < 0) {
             m_parseState = kComplete;  // a negative length declares no body either
+        } else if (m_request->contentLength > kMaxBodySize) {
+            TraceError("CZuzHTTPRequest::ReceiveData", __LINE__,
+                       "body of %d bytes refused (at most %d)", m_request->contentLength,
+                       kMaxBodySize);
+            m_parseState = kComplete;
         } else {
             AddToBody(length, position);
             waitForBody();
@@ -248,7 +253,9 @@ void CZuzHTTPRequest::waitForBody() {
 
 int CZuzHTTPRequest::StartResponse() {
     const CRequest& request = *m_request;
-    if (platform::equalsIgnoringAsciiCase(request.method, "GET") && request.contentLength == 0)
+    if (request.contentLength > kMaxBodySize)
+        ErrorResponse(400);
+    else if (platform::equalsIgnoringAsciiCase(request.method, "GET") && request.contentLength == 0)
         respondToGet();
     else if (platform::equalsIgnoringAsciiCase(request.method, "POST") && request.contentLength > 0)
         respondToPost();

@@ -38,6 +38,9 @@ struct ZuzRequestContext {
 class CZuzHTTPRequest {
 public:
     static constexpr size_t kReadSize = 1024;
+    // A larger declared body is refused unread (400): a job is text, and the one server
+    // thread must not spend its time and the service's memory on one client.
+    static constexpr int kMaxBodySize = 16 * 1024 * 1024;
     static constexpr const char* kUrlPrefix = "/vembrix";
 
     CZuzHTTPRequest(platform::ServerSocket& socket, const ZuzRequestContext& context);

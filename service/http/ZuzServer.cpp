@@ -1,6 +1,7 @@
 #include "ZuzServer.h"
 
 #include <algorithm>
+#include <exception>
 #include <climits>
 
 #include "DevicesList.h"
@@ -276,8 +277,18 @@ bool CZuzServer::acceptClient(SocketInfo& listener) {
 }
 
 bool CZuzServer::receiveAndAnswer(SocketInfo& entry, size_t index) {
-    if (entry.request->ReceiveData() == -1 &&
-        platform::socketLastError() != platform::kSocketWouldBlock) {
+    int received = 0;
+    try {
+        received = entry.request->ReceiveData();
+    } catch (const std::exception& error) {
+        // One request that could not be handled (out of memory) costs its own connection,
+        // never the server thread that serves all of them.
+        TraceError("CZuzServer::ServerThread", __LINE__, "IP=%s, port=%d, request failed: %s",
+                   entry.peer.text.c_str(), entry.peer.port, error.what());
+        RemoveSocketInfo(static_cast<int>(index));
+        return true;
+    }
+    if (received == -1 && platform::socketLastError() != platform::kSocketWouldBlock) {
         TraceError("CZuzServer::ServerThread", __LINE__, "recv error=%d",
                    platform::socketLastError());
         RemoveSocketInfo(static_cast<int>(index));

@@ -234,6 +234,7 @@ TEST_F(CvnPortApi, SerialPortsTakeDeviceNodesBesideComNames) {
     }
     EXPECT_EQ(createA(32, "/dev/sda"), 0);
     EXPECT_EQ(createA(4, "ttyUSB0"), 0);
+    EXPECT_EQ(createA(32, "/dev/tty"), 0);  // the controlling terminal, no printer
 }
 
 TEST_F(CvnPortApi, NetworkNameThatDoesNotParseNeverConnects) {

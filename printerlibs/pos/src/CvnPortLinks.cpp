@@ -1,6 +1,7 @@
 #include "CvnPortLinks.h"
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <string>
 #include <utility>
@@ -26,7 +27,8 @@ constexpr auto kWriteTurnWait = std::chrono::seconds(30);
 // The read thread gives a re-sent status request less time: it must go back to reading.
 constexpr auto kResendTurnWait = std::chrono::seconds(1);
 
-CvnPortLinks* theLinks = nullptr;  // set while the library is loaded
+// Set while the library is loaded; read by the receivers on the ports' read threads.
+std::atomic<CvnPortLinks*> theLinks{nullptr};
 
 // The mirror of what the port library's gateway parser reads: "CVN", the channel, the
 // payload length (high byte first) and the payload.
@@ -142,7 +144,8 @@ struct CvnPortLinks::Endpoint {
 namespace {
 
 std::shared_ptr<CvnPortLinks::Endpoint> slotEndpoint(int slot) {
-    return theLinks ? theLinks->endpointInSlot(slot) : nullptr;
+    CvnPortLinks* links = theLinks.load();
+    return links ? links->endpointInSlot(slot) : nullptr;
 }
 
 // The receivers of one slot; cvnport calls them on the port's read thread.

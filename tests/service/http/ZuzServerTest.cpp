@@ -124,6 +124,10 @@ TEST_F(ServerTest, PagesAndRefusalsByteForByte) {
         {post("/vembrix/Till", R"({"id":1})"), badRequest},
         {"POST /vembrix/Till HTTP/1.1\r\ncontent-LENGTH:   2\r\n\r\n[]", badRequest},
         {post("/vembrix/Till/checkStatus.cvn", R"({"ResponseID":"AbCdEfGh"})"), badRequest},
+        // A declared body over the limit is refused before a byte of it is kept.
+        {"POST /vembrix/Till HTTP/1.1\r\nContent-Length: 16777217\r\n\r\n"
+         R"({"id":7,"mode":2,"functions":{"data":"1B 40"}})",
+         badRequest},
     };
     start();
     for (const auto& [request, expected] : cases) {
