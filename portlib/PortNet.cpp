@@ -537,8 +537,10 @@ void CPortNet::ClosePort() {
     reconnectPending_ = false;
     NET_WRITE("ClosePort", "call shutdown.");
     std::shared_ptr<platform::TcpStream> closing = takeSocket();
-    bool shut = closing && closing->shutdownBoth();
+    bool shut = closing && closing->shutdownSending();
     int error = closing ? platform::socketLastError() : platform::kSocketNotSocket;
+    if (shut)
+        DrainBeforeClose(*closing);
     NET_WRITE("ClosePort", "call closesocket.");
     closing.reset();
     if (!shut)
@@ -549,6 +551,29 @@ void CPortNet::ClosePort() {
     // this catches one that got in before the stop flag was up.
     takeSocket();
     m_bOpen = false;
+}
+
+void CPortNet::DrainBeforeClose(platform::TcpStream& stream) {
+    // Closing over bytes the printer sent that nobody read (a late status answer) makes
+    // the system reset the connection, which throws away what the printer has not
+    // received yet: the end of the last job. So the close waits until the printer has
+    // acknowledged everything or closed its side, reading away what it still sends.
+    constexpr int kAcknowledgementLookMs = 10;
+    SteadyClock::time_point start = SteadyClock::now();
+    char discard[kReceiveBlockSize];
+    while (elapsedMs(start) < timings_.closeDrainMs) {
+        int got = stream.receive(discard, sizeof discard);
+        if (got == 0)
+            return;  // the printer closed its side: it has read all it will
+        if (got > 0)
+            continue;
+        if (platform::socketLastError() != platform::kSocketWouldBlock)
+            return;
+        if (stream.unacknowledgedBytes() == 0)
+            return;
+        stream.waitReadable(kAcknowledgementLookMs);
+    }
+    NET_WRITE("ClosePort", "the printer did not take the rest within %dms", timings_.closeDrainMs);
 }
 
 void CPortNet::MarkOffLine() {

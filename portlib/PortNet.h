@@ -33,6 +33,7 @@ struct NetPortTimings {
     static constexpr int kSendWaitStepMs = 100;      // one wait for the socket to take more
     static constexpr int kPingIntervalMs = 500;      // least time between two echo checks
     static constexpr int kProbeIntervalMs = 500;     // least time between two probe bytes
+    static constexpr int kCloseDrainMs = 2000;       // longest wait for the printer to take all
 
     int openCloseCheckMs = kOpenCloseCheckMs;
     int secondCallDelayMs = kSecondCallDelayMs;
@@ -45,6 +46,7 @@ struct NetPortTimings {
     int sendWaitStepMs = kSendWaitStepMs;
     int pingIntervalMs = kPingIntervalMs;
     int probeIntervalMs = kProbeIntervalMs;
+    int closeDrainMs = kCloseDrainMs;
 };
 
 class CPortNet : public CPortInterface {
@@ -106,6 +108,8 @@ private:
     // The move to off-line: power status 2003 and a reconnect due. The receivers hear
     // of it from the read thread, once per change.
     void MarkOffLine();
+    // Waits (bounded) until the printer has all that was sent before the socket closes.
+    void DrainBeforeClose(platform::TcpStream& stream);
     // Tells the receivers of a power status they have not heard yet.
     void ReportPowerStatus();
     bool Pause(int ms, bool interruptible);

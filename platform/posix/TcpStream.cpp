@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <linux/sockios.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -235,6 +236,11 @@ bool TcpStream::shutdownBoth() {
 
 bool TcpStream::shutdownSending() {
     return ::shutdown(fd_, SHUT_WR) == 0 || fail();
+}
+
+int TcpStream::unacknowledgedBytes() {
+    int queued = 0;
+    return ::ioctl(fd_, SIOCOUTQ, &queued) == 0 ? queued : -1;
 }
 
 }  // namespace platform

@@ -339,6 +339,31 @@ TEST_F(NetPortTest, SendThatStaysBlockedGivesUpWithoutLosingOrRepeatingBytes) {
     EXPECT_TRUE(peer.received() == sent);
 }
 
+// An answer the host never read makes a plain close a reset, which drops the end of the
+// job still on its way; the close waits for the printer to take it.
+TEST_F(NetPortTest, CloseRightAfterAWriteDeliversItAllThoughAnAnswerLiesUnread) {
+    peer.stop();
+    ASSERT_TRUE(peer.start(4096));
+    port.SetSendBufferSize(4096);
+    port.useReadThread = false;
+    open();
+    ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+    ASSERT_TRUE(peer.sendToAll("status"));
+    peer.stall(true);
+    const std::string job(6000, 'j');
+    ASSERT_EQ(port.Write(job.data(), static_cast<int>(job.size()), 0),
+              static_cast<int>(job.size()));
+    // The printer takes the rest only once the close has begun.
+    std::thread printer([&] {
+        std::this_thread::sleep_for(50ms);
+        peer.stall(false);
+    });
+    port.ClosePort();
+    printer.join();
+    ASSERT_TRUE(peer.waitForOpenConnections(0, kEventWait));
+    EXPECT_EQ(peer.receivedCount(), job.size());
+}
+
 TEST_F(NetPortTest, SendToAResetConnectionMarksOffLineAndTheNextReadReportsIt) {
     port.useReadThread = false;
     port.SetNetworkTimeout(30, 800, 3);

@@ -62,6 +62,8 @@ public:
     bool shutdownBoth();
     // No more sending; the peer reads the end of the stream.
     bool shutdownSending();
+    // Bytes sent the peer has not acknowledged yet, unsent ones included; -1 when unknown.
+    int unacknowledgedBytes();
 
 private:
     explicit TcpStream(int fd) : fd_(fd) {}
