@@ -522,7 +522,7 @@ int CLabelPrinter::drawText(const char* method, int x, int y, const TextStyle& s
     std::optional<CMonoBitmap> bitmap = CTextRasterizer::render(zpl::codePoints(text), style);
     if (!bitmap)
         return reject(method, __LINE__, CVNLBL_E_TEXT_NOT_DRAWABLE,
-                      "no installed font draws the text");
+                      "the text cannot be drawn (see the line before)");
     return addDrawing(method, x, y, *bitmap, rotation, reverse, justification);
 }
 

@@ -184,6 +184,11 @@ bool renderGlyph(FT_Face face, char32_t character, const TextStyle& style, Glyph
 
 std::optional<CMonoBitmap> CTextRasterizer::render(const std::u32string& text,
                                                    const TextStyle& style) {
+    if (text.size() > static_cast<size_t>(kMaxWidth)) {
+        TraceError(kMethod, __LINE__, "a text of %zu characters is longer than any label",
+                   text.size());
+        return std::nullopt;
+    }
     FreeTypeLibrary freeType;
     if (!freeType.library) {
         TraceError(kMethod, __LINE__, "FreeType cannot start");
@@ -229,6 +234,10 @@ std::optional<CMonoBitmap> CTextRasterizer::render(const std::u32string& text,
         glyph.penX = pen;
         pen += advance + (i + 1 < text.size() ? style.spacing : 0);
         glyphs.push_back(std::move(glyph));
+        if (std::abs(pen) > kMaxWidth) {
+            TraceError(kMethod, __LINE__, "the text is wider than any label (%d dots)", kMaxWidth);
+            return std::nullopt;
+        }
     }
     int minX = 0;
     int maxX = std::max(pen, 1);

@@ -19,8 +19,13 @@ struct TextStyle {
 
 class CTextRasterizer {
 public:
+    // No label is wider; a text drawn wider (or with more characters) is refused before
+    // its glyphs can take the memory of a picture no printer takes.
+    static constexpr int kMaxWidth = 32000;
+
     // One line of text, baseline and descent included. Characters the face lacks come
     // from the second face or any installed face that has them (with a trace line
-    // naming it). Nothing when no installed face has some character of the text.
+    // naming it). Nothing when no installed face has some character of the text, or
+    // when the text is longer or wider than kMaxWidth.
     static std::optional<CMonoBitmap> render(const std::u32string& text, const TextStyle& style);
 };

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <list>
 #include <mutex>
 #include <unordered_map>
@@ -277,7 +278,16 @@ void CZuzDeviceController::ReadThread(std::shared_ptr<Shared> shared) {
         lock.unlock();
         shared->stateChanged.notify_all();
 
-        const int code = processZuzData(*shared, *request);
+        int code = kStateError;
+        try {
+            code = processZuzData(*shared, *request);
+        } catch (const std::exception& error) {
+            // A job that failed in a way nobody foresaw (no memory left in a printer
+            // library) ends as an error of its own; the worker goes on with the next.
+            TraceError("CZuzDeviceController::ReadThread", __LINE__,
+                       "RequestID:%d, ResponseID:%s, job failed: %s", request->requestId,
+                       request->responseId.c_str(), error.what());
+        }
         createResult(*request, code);
 
         lock.lock();

@@ -268,6 +268,21 @@ const BadCase kBadInput[] = {
          return p.drawnText("t", f, "\xF3\xBF\xBF\xBD");  // U+FFFFD, private use
      },
      CVNLBL_E_TEXT_NOT_DRAWABLE},
+    // Refused before its glyphs take gigabytes.
+    {"DrawnTextWiderThanAnyLabel",
+     [](CLabelPrinter& p) {
+         CLabelPrinter::DrawnTextField f;
+         f.height = 2000;
+         return p.drawnText("t", f, std::string(100, 'W'));
+     },
+     CVNLBL_E_TEXT_NOT_DRAWABLE},
+    {"DrawnTextWithMoreCharactersThanALabelHasDots",
+     [](CLabelPrinter& p) {
+         CLabelPrinter::DrawnTextField f;
+         f.height = 1;  // narrow enough that only the count tells
+         return p.drawnText("t", f, std::string(40000, 'i'));
+     },
+     CVNLBL_E_TEXT_NOT_DRAWABLE},
     {"OddHexTagData", [](CLabelPrinter& p) { return p.rfidWrite(0, 1, 0, "ABC"); },
      CVNLBL_E_INVALID_ARGUMENT},
     {"TagIdentifierIsReadOnly", [](CLabelPrinter& p) { return p.rfidWrite(0, 2, 0, "AB"); },

@@ -8,8 +8,10 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DevicesList.h"
@@ -73,9 +75,13 @@ public:
 
     int result = 2;
     std::string statusToRead;
+    // The next job fails as a library out of memory would.
+    bool throwOnce = false;
 
 private:
     int record(BridgeJob job) {
+        if (std::exchange(throwOnce, false))
+            throw std::bad_alloc();
         std::unique_lock<std::mutex> lock(lock_);
         ++entered_;
         changed_.notify_all();

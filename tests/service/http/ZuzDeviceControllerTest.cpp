@@ -114,6 +114,15 @@ TEST_F(DeviceControllerTest, BridgeResultAndReadStatusMakeTheFinalMessage) {
               final);
 }
 
+TEST_F(DeviceControllerTest, AJobThatThrowsEndsInErrorAndTheWorkerGoesOn) {
+    CZuzDeviceController controller(bridges(), options());
+    const std::string job = R"({"id":"7","mode":0,"functions":{"func1":{"a":[]}}})";
+    label.throwOnce = true;
+    EXPECT_EQ(word(run(controller, "Labels", job)), "error");
+    EXPECT_EQ(word(run(controller, "Labels", job)), "success");
+    EXPECT_TRUE(traced("job failed: std::bad_alloc"));
+}
+
 TEST_F(DeviceControllerTest, UnusableDocumentsAreRefusedWithoutQueueing) {
     const std::string nested(100000, '[');
     struct Case {
