@@ -98,21 +98,27 @@ const char* flag(bool on) {
 }
 
 // "^GFB,b,c,d,<b bytes>": binary data may hold carets, so its length comes from b.
-std::optional<size_t> binaryGraphicLength(std::string_view pending, bool ending) {
+// Nothing while the command is incomplete; `malformed` when its header breaks off at
+// another command, which then ends it as usual.
+std::optional<size_t> binaryGraphicLength(std::string_view pending, bool ending,
+                                          bool& malformed) {
+    auto whole = [&]() { return ending ? std::optional<size_t>(pending.size()) : std::nullopt; };
+    size_t stop = pending.find_first_of("^~", 3);
     size_t commas[4];
     size_t from = 3;
     for (size_t& comma : commas) {
         comma = pending.find(',', from);
-        size_t stop = pending.find_first_of("^~", 3);
-        if (comma == std::string_view::npos || comma > stop)
+        if (comma > stop || (comma == std::string_view::npos && stop != std::string_view::npos)) {
+            malformed = true;
             return std::nullopt;
+        }
+        if (comma == std::string_view::npos)
+            return whole();
         from = comma + 1;
     }
     std::string count(pending.substr(commas[0] + 1, commas[1] - commas[0] - 1));
     size_t length = commas[3] + 1 + static_cast<size_t>(std::max(0, number(count, 0)));
-    if (length <= pending.size())
-        return length;
-    return ending ? std::optional<size_t>(pending.size()) : std::nullopt;
+    return length <= pending.size() ? std::optional<size_t>(length) : whole();
 }
 
 }  // namespace
@@ -272,9 +278,9 @@ void ZplDecoder::addFieldKinds() {
         field_.element["bytes"] = total;
         field_.element["bytes_per_row"] = perRow;
         field_.element["rows"] = perRow > 0 ? total / perRow : 0;
-        field_.element["data_bytes"] = static_cast<Json::UInt64>(bytes.size());
+        field_.element["data_bytes"] = static_cast<Json::Int64>(bytes.size());
         field_.element["checksum"] = hex8(fnv1a32(bytes));
-        field_.element["black"] = static_cast<Json::UInt64>(black);
+        field_.element["black"] = static_cast<Json::Int64>(black);
         if (compressed)
             field_.element["compressed"] = true;
     });
@@ -482,9 +488,12 @@ std::optional<size_t> ZplDecoder::commandLength(std::string_view pending, bool e
                                                   : whole();
     if (key == "^FD" || key == "^FV")
         return upTo("^");  // field data may hold a tilde
-    if (key == "^GF" && pending.size() > 3 && std::toupper(pending[3]) == 'B')
-        if (std::optional<size_t> length = binaryGraphicLength(pending, ending))
+    if (key == "^GF" && pending.size() > 3 && std::toupper(pending[3]) == 'B') {
+        bool malformed = false;
+        std::optional<size_t> length = binaryGraphicLength(pending, ending, malformed);
+        if (!malformed)
             return length;
+    }
     return upTo("^~");
 }
 
