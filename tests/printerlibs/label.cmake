@@ -19,3 +19,9 @@ add_test(NAME cvnlblapi_exports
   COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIBRARY=$<TARGET_FILE:cvnlblapi>
           -DHEADER=${CMAKE_SOURCE_DIR}/printerlibs/label/include/cvnlblapi.h -DCALL=CVNLBLAPI_CALL
           -P ${CMAKE_SOURCE_DIR}/tests/portlib/CheckExports.cmake)
+
+# The library through the real cvnport to the virtual printer's ZPL side.
+vembrix_add_test(NAME label_vprinter_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/LabelVirtualPrinterTest.cpp
+  LIBS cvnlblapi cvnlbl_core vprinter_core
+  LABELS threads)

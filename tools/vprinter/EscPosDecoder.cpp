@@ -98,30 +98,6 @@ std::string printable(std::string_view bytes) {
 
 }  // namespace
 
-std::string hexBytes(std::string_view bytes) {
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (!out.empty())
-            out += ' ';
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-std::unique_ptr<LanguageDecoder> makeDecoder(const std::string& language) {
-    if (language == "escpos")
-        return std::make_unique<EscPosDecoder>();
-    return nullptr;
-}
-
-std::string detectLanguage(std::string_view) {
-    // ESC/POS is the one language spoken so far; a label language will be told apart by
-    // its command characters here.
-    return "escpos";
-}
-
 EscPosDecoder::EscPosDecoder() {
     addCommands();
     addSymbols();

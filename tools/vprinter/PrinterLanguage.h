@@ -21,6 +21,10 @@ struct PrinterCondition {
     bool offline = false;
     bool error = false;
     bool drawerHigh = false;
+    // Label printers: the print head lifted, the ribbon used up, printing paused.
+    bool headOpen = false;
+    bool ribbonOut = false;
+    bool paused = false;
 };
 
 struct PrinterIdentity {
@@ -56,9 +60,10 @@ public:
     virtual std::string statusReport(const PrinterCondition& condition, int mask) const = 0;
 };
 
-// "escpos"; nothing for a language the printer does not speak.
+// "escpos" or "zpl"; nothing for a language the printer does not speak.
 std::unique_ptr<LanguageDecoder> makeDecoder(const std::string& language);
-// The language a connection speaks, judged by its first bytes.
+// The language a connection speaks, judged by its first bytes; empty while they are
+// only blanks and line ends and so tell nothing yet.
 std::string detectLanguage(std::string_view firstBytes);
 
 // Hexadecimal bytes separated by blanks, as unknown elements show them.

@@ -34,7 +34,9 @@ struct VirtualPrinter::Connection {
     int port = 0;
     std::string language;
     bool control = false;
-    std::string pending;  // gateway bytes not yet a whole packet, or a control line
+    // Gateway bytes not yet a whole packet, the first blanks of an "auto" connection, or
+    // a control line.
+    std::string pending;
     std::map<int, std::unique_ptr<Stream>> streams;  // by channel; kNoChannel for the port
 };
 
@@ -46,6 +48,7 @@ struct VirtualPrinter::Stream : DecoderContext {
     std::unique_ptr<LanguageDecoder> decoder;
     PrinterIdentity identity_;
     int statusMask = 0;
+    std::string held;  // answers kept back while the printer holds them
 
     Stream(VirtualPrinter& p, Connection& c, int ch, std::unique_ptr<LanguageDecoder> d)
         : printer(p),
@@ -66,8 +69,16 @@ struct VirtualPrinter::Stream : DecoderContext {
         printer.journal_.add(std::move(element));
     }
     void reply(std::string_view bytes) override {
-        sendEverything(connection.fd,
-                       channel == kNoChannel ? std::string(bytes) : framed(channel, bytes));
+        std::string out = channel == kNoChannel ? std::string(bytes) : framed(channel, bytes);
+        if (printer.holding_)
+            held += out;
+        else
+            sendEverything(connection.fd, out);
+    }
+    void release() {
+        if (!held.empty())
+            sendEverything(connection.fd, held);
+        held.clear();
     }
     PrinterCondition condition() const override { return printer.condition(); }
     const PrinterIdentity& identity() const override { return identity_; }
@@ -207,6 +218,17 @@ void VirtualPrinter::stall(bool stalled) {
     perform([this, stalled] { stalled_ = stalled; });
 }
 
+void VirtualPrinter::hold(bool holding) {
+    perform([this, holding] {
+        holding_ = holding;
+        if (holding)
+            return;
+        for (auto& connection : connections_)
+            for (auto& [channel, stream] : connection->streams)
+                stream->release();
+    });
+}
+
 void VirtualPrinter::dropConnections() {
     // Shut down rather than closed here: the loop may be walking the connections, and
     // closes each one when it reads the end.
@@ -298,12 +320,13 @@ void VirtualPrinter::readFrom(Connection& connection) {
         receive(connection, bytes);
 }
 
-VirtualPrinter::Stream& VirtualPrinter::stream(Connection& connection, int channel) {
+VirtualPrinter::Stream& VirtualPrinter::stream(Connection& connection, int channel,
+                                               std::string_view firstBytes) {
     auto& slot = connection.streams[channel];
     if (!slot) {
         std::string language = connection.language;
         if (language == "auto")
-            language = detectLanguage(connection.pending);
+            language = detectLanguage(firstBytes);
         std::unique_ptr<LanguageDecoder> decoder = makeDecoder(language);
         if (!decoder)
             decoder = makeDecoder("escpos");
@@ -313,7 +336,18 @@ VirtualPrinter::Stream& VirtualPrinter::stream(Connection& connection, int chann
 }
 
 void VirtualPrinter::receive(Connection& connection, std::string_view bytes) {
-    Stream& target = stream(connection, kNoChannel);
+    if (connection.streams.empty() && connection.language == "auto") {
+        // The language shows in the first bytes that are not blanks or line ends.
+        connection.pending.append(bytes);
+        if (detectLanguage(connection.pending).empty())
+            return;
+        std::string first = std::move(connection.pending);
+        connection.pending.clear();
+        Stream& target = stream(connection, kNoChannel, first);
+        target.decoder->feed(first, target);
+        return;
+    }
+    Stream& target = stream(connection, kNoChannel, bytes);
     target.decoder->feed(bytes, target);
 }
 
@@ -330,7 +364,7 @@ void VirtualPrinter::receiveGateway(Connection& connection, std::string_view byt
         if (!packet) {
             // Bytes outside packets are for the gateway itself (its probe, idle bytes).
             std::string_view own = rest.substr(0, rest.find('C', 1));
-            Stream& gateway = stream(connection, kNoChannel);
+            Stream& gateway = stream(connection, kNoChannel, own);
             gateway.decoder->feed(own, gateway);
             at += own.size();
             continue;
@@ -342,8 +376,9 @@ void VirtualPrinter::receiveGateway(Connection& connection, std::string_view byt
         size_t total = kPacketHeader + length + (channel == 0 ? 1 : 0);
         if (rest.size() < total)
             break;
-        Stream& target = stream(connection, channel);
-        target.decoder->feed(rest.substr(kPacketHeader, total - kPacketHeader), target);
+        std::string_view payload = rest.substr(kPacketHeader, total - kPacketHeader);
+        Stream& target = stream(connection, channel, payload);
+        target.decoder->feed(payload, target);
         at += total;
     }
     pending.erase(0, at);
@@ -365,6 +400,11 @@ void VirtualPrinter::receiveControl(Connection& connection, std::string_view byt
 
 void VirtualPrinter::close(size_t index) {
     Connection& connection = *connections_[index];
+    if (!connection.control && !options_.gateway && !connection.pending.empty()) {
+        // Only blanks came on an "auto" connection: they are journaled all the same.
+        Stream& target = stream(connection, kNoChannel, connection.pending);
+        target.decoder->feed(connection.pending, target);
+    }
     for (auto& [channel, stream] : connection.streams)
         stream->decoder->finish(*stream);
     if (connection.fd >= 0)
@@ -395,6 +435,16 @@ std::string VirtualPrinter::control(const std::string& line) {
             c.paperOut = value == "out";
             c.paperLow = value == "low";
         });
+    if (verb == "ribbon" && (value == "out" || value == "ok"))
+        return condition([on](PrinterCondition& c) { c.ribbonOut = on; });
+    if (verb == "head" && (value == "open" || value == "closed"))
+        return condition([on](PrinterCondition& c) { c.headOpen = on; });
+    if (verb == "pause" && (value == "on" || value == "off"))
+        return condition([on](PrinterCondition& c) { c.paused = on; });
+    if (verb == "hold" && (value == "on" || value == "off")) {
+        hold(on);
+        return "ok";
+    }
     if (verb == "offline" && (value == "on" || value == "off"))
         return condition([on](PrinterCondition& c) { c.offline = on; });
     if (verb == "error" && (value == "on" || value == "off"))
@@ -429,8 +479,9 @@ std::string VirtualPrinter::control(const std::string& line) {
         return "ok";
     }
     return "error: unknown command '" + line +
-           "' (cover open|closed, paper out|low|ok, offline on|off, error on|off, drawer "
-           "high|low, refuse on|off, stall on|off, drop, journal, clear, quit)";
+           "' (cover open|closed, paper out|low|ok, ribbon out|ok, head open|closed, pause "
+           "on|off, offline on|off, error on|off, drawer high|low, hold on|off, refuse on|off, "
+           "stall on|off, drop, journal, clear, quit)";
 }
 
 }  // namespace vprinter

@@ -22,7 +22,7 @@ namespace vprinter {
 
 struct VirtualPrinterOptions {
     // One listener per entry: its port (0 picks a free one) and its language ("escpos",
-    // or "auto" to judge each connection by its first bytes).
+    // "zpl", or "auto" to judge each connection by its first bytes).
     struct Listener {
         int port = 0;
         std::string language = "escpos";
@@ -62,6 +62,9 @@ public:
     void refuse(bool refused);
     // While stalled nothing is read from the printer connections.
     void stall(bool stalled);
+    // While holding, queries are read and journaled but their answers wait; they all go
+    // out when the hold ends.
+    void hold(bool holding);
     void dropConnections();
     // Carries out one control line ("cover open", "paper out", "journal", ...) and
     // returns its answer (several lines for "journal").
@@ -83,7 +86,9 @@ private:
     void receiveGateway(Connection& connection, std::string_view bytes);
     void receiveControl(Connection& connection, std::string_view bytes);
     void close(size_t index);
-    Stream& stream(Connection& connection, int channel);
+    // The connection's stream for `channel`, made on first use; an "auto" connection's
+    // language is judged by `firstBytes`.
+    Stream& stream(Connection& connection, int channel, std::string_view firstBytes);
     void reportCondition();
 
     VirtualPrinterOptions options_;
@@ -99,6 +104,7 @@ private:
     std::vector<std::unique_ptr<Connection>> connections_;
     int nextConnection_ = 1;
     bool stalled_ = false;
+    bool holding_ = false;
 
     // Shared with the callers.
     mutable std::mutex mutex_;

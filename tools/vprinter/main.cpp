@@ -1,5 +1,5 @@
-// vprinter: a virtual receipt printer on loopback, for demos and for trying jobs without
-// paper. Its first line names the ports it took; it runs until interrupted or until a
+// vprinter: a virtual receipt and label printer on loopback, for demos and for trying
+// jobs without paper. Its first line names the ports it took; it runs until interrupted or until a
 // control connection sends "quit". See README.md.
 #include <csignal>
 #include <cstdio>
@@ -21,7 +21,9 @@ void onSignal(int) {
 const char* kUsage =
     "usage: vprinter [--port N[:LANGUAGE]]... [--control] [--gateway] [--model NAME]\n"
     "                [--double-byte CODEPAGE] [--journal FILE] [--cover-open] [--paper-out]\n"
-    "                [--paper-low] [--offline] [--error] [--refuse] [--stall]\n";
+    "                [--paper-low] [--offline] [--error] [--ribbon-out] [--head-open] [--paused]\n"
+    "                [--refuse] [--stall]\n"
+    "LANGUAGE is escpos (the default), zpl or auto.\n";
 
 bool number(const std::string& text, int& value) {
     char* end = nullptr;
@@ -81,6 +83,12 @@ bool parse(int argc, char** argv, Settings& settings) {
             options.condition.offline = true;
         } else if (arg == "--error") {
             options.condition.error = true;
+        } else if (arg == "--ribbon-out") {
+            options.condition.ribbonOut = true;
+        } else if (arg == "--head-open") {
+            options.condition.headOpen = true;
+        } else if (arg == "--paused") {
+            options.condition.paused = true;
         } else if (arg == "--refuse") {
             settings.refuse = true;
         } else if (arg == "--stall") {

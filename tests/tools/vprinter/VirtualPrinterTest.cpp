@@ -1,5 +1,6 @@
 // The virtual printer as a host meets it: its ESC/POS decoder fed in pieces, its answers,
-// a gateway's packets over a real loopback socket, and its control port.
+// a gateway's packets over a real loopback socket, its control port, and the language
+// an auto port picks.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -8,8 +9,10 @@
 #include <unistd.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "DecoderRecorder.h"
 #include "EscPosDecoder.h"
 #include "VirtualPrinter.h"
 
@@ -17,29 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using vprinter::PrinterCondition;
-
-struct Recorder : vprinter::DecoderContext {
-    std::vector<Json::Value> elements;
-    std::string replies;
-    PrinterCondition state;
-    vprinter::PrinterIdentity who;
-    int mask = 0;
-
-    void journal(Json::Value element) override { elements.push_back(element); }
-    void reply(std::string_view bytes) override { replies.append(bytes); }
-    PrinterCondition condition() const override { return state; }
-    const vprinter::PrinterIdentity& identity() const override { return who; }
-    void automaticStatus(int m) override { mask = m; }
-
-    std::string lines() const {
-        std::string out;
-        for (const auto& e : elements) {
-            Json::Value copy = e;
-            out += vprinter::Journal::line(copy) + "\n";
-        }
-        return out;
-    }
-};
+using vprinter::test::Recorder;
 
 // A receipt's worth of commands, with a gap the decoder must report.
 using namespace std::string_literals;
@@ -201,6 +182,27 @@ TEST(VirtualPrinterServer, TheControlPortTakesFaultsAndShowsTheJournal) {
     EXPECT_EQ(readSome(printerFd, 4), std::string("\x38\0\0\0", 4));
     ::close(control);
     ::close(printerFd);
+}
+
+TEST(VirtualPrinterServer, AnAutoPortJudgesTheLanguageByTheFirstBytesThatAreNotLineEnds) {
+    // Fails when a connection that opens with a line end is taken for ESC/POS.
+    vprinter::VirtualPrinterOptions options;
+    options.listeners = {{0, "auto"}};
+    vprinter::VirtualPrinter printer(options);
+    ASSERT_TRUE(printer.start());
+    int fd = connectTo(printer.ports()[0]);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::send(fd, "\r\n", 2, 0), 2);
+    for (int i = 0; i < 500 && printer.rawBytes() != std::vector<std::string>{"\r\n"}; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(printer.rawBytes(), std::vector<std::string>{"\r\n"});
+    ASSERT_EQ(::send(fd, "^XA^XZ", 6, 0), 6);
+    EXPECT_TRUE(printer.journal().waitFor(
+        [](const auto& elements) { return elements.size() == 2; }, 10s));
+    auto ends = printer.journal().elements("label_end");
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0]["language"].asString(), "zpl");
+    ::close(fd);
 }
 
 }  // namespace
