@@ -39,7 +39,7 @@ int CHeadlessService::run(std::ostream& out, std::ostream& err) {
     platform::holdStopSignals();
     CHeadlessService service(out, err);
     const int started = service.start();
-    if (started != kExitStopped)
+    if (started != kServing)
         return started;
     const int signal = platform::waitForStopSignal();
     TraceWrite("CHeadlessService::run", __LINE__, "stop signal %d", signal);
@@ -68,7 +68,7 @@ int CHeadlessService::start() {
         return kExitStartFailed;
     }
     m_out << "vembrix serving on port " << m_server->listeningPort() << std::endl;
-    return kExitStopped;
+    return kServing;
 }
 
 bool CHeadlessService::takeInstance() {

@@ -12,6 +12,7 @@
 
 class CHeadlessService {
 public:
+    static constexpr int kServing = 0;  // start's result when all is up
     static constexpr int kExitStopped = 0;
     static constexpr int kExitStartFailed = 1;
     static constexpr int kExitSecondInstance = 18;
@@ -25,8 +26,8 @@ public:
     // code. Call on the main thread before any other thread starts.
     static int run(std::ostream& out, std::ostream& err);
 
-    // kExitStopped when the service serves; otherwise what failed has been said and
-    // everything started is stopped again.
+    // kServing, or the exit code once what failed has been said and everything
+    // started is stopped again.
     int start();
     // The exit sequence. False when the worker was still inside a bridge after its
     // limit: the printer list and the bridges are then kept for it, and the process must
