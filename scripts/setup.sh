@@ -1,7 +1,8 @@
 # Sourced by ./run and ./test: installs the Debian packages the build needs (only those
-# that are missing, with one quiet apt-get update) and offers configure_and_build.
+# that are missing, with one quiet apt-get update) and offers configure_and_build. curl is
+# for the jobs the ./run demo sends.
 
-VEMBRIX_PACKAGES=(cmake ninja-build g++ pkg-config libjsoncpp-dev libgtest-dev libgmock-dev
+VEMBRIX_PACKAGES=(cmake ninja-build g++ pkg-config curl libjsoncpp-dev libgtest-dev libgmock-dev
   libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum)
 
 install_missing_packages() {

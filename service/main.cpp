@@ -1,9 +1,12 @@
-// The Vembrix service program.
+// The Vembrix service program: without a command (or with --headless) it runs the print
+// service; otherwise it carries out one command and ends.
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 
 #include "ConfigCommands.h"
+#include "HeadlessService.h"
+#include "PrinterCommands.h"
 #include "ProgramFiles.h"
 
 namespace {
@@ -23,11 +26,15 @@ int printVersion() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 1 || (argc == 2 && std::strcmp(argv[1], "--headless") == 0))
+        return CHeadlessService::run(std::cout, std::cerr);
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
         return printVersion();
-    if (configcommands::isConfigCommand(argc, argv)) {
+    if (printercommands::isPrinterCommand(argc, argv))
+        return printercommands::run(argc, argv, std::cout, std::cerr);
+    if (configcommands::isConfigCommand(argc, argv))
         return configcommands::run(argc, argv, std::cout, std::cerr);
-    }
-    std::fprintf(stderr, "usage: vembrix --version\n%s\n", configcommands::usage().c_str());
+    std::fprintf(stderr, "usage: vembrix [--headless]\n       vembrix --version\n%s\n%s\n",
+                 configcommands::usage().c_str(), printercommands::usage().c_str());
     return configcommands::kExitUsage;
 }

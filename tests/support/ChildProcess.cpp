@@ -122,6 +122,28 @@ void ChildProcess::kill() {
     pid_ = -1;
 }
 
+void ChildProcess::signal(int number) {
+    if (pid_ >= 0)
+        ::kill(pid_, number);
+}
+
+bool ChildProcess::waitForOutput(const std::string& text, std::chrono::milliseconds limit) const {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (out().find(text) != std::string::npos)
+            return true;
+        // Looks without reaping, so that wait() still gets the exit status.
+        siginfo_t info{};
+        const bool ended =
+            pid_ < 0 ||
+            waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+            info.si_pid != 0;
+        if (ended || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+}
+
 std::string ChildProcess::out() const {
     return readFile(outPath_);
 }

@@ -38,8 +38,13 @@ public:
     // (it is killed then).
     int wait(std::chrono::milliseconds limit = kDefaultLimit);
     void kill();
+    // Sends a signal to a child that is still running.
+    void signal(int number);
     std::string out() const;
     std::string err() const;
+    // Waits up to `limit` for `text` in the output so far; false when the child ended
+    // or the time ran out first.
+    bool waitForOutput(const std::string& text, std::chrono::milliseconds limit) const;
 
 private:
     ChildProcess() = default;

@@ -1,0 +1,15 @@
+// How a service without a window is asked to stop: by the interrupt (Ctrl+C) and
+// termination signals, taken by a thread that waits for them rather than by a handler,
+// so the whole exit runs as ordinary code.
+#pragma once
+
+namespace platform {
+
+// Holds the stop signals back for waitForStopSignal and keeps a peer's closed
+// connection from ending the process. Call before any thread starts: threads started
+// afterwards inherit it.
+void holdStopSignals();
+// Waits for a stop signal held back by holdStopSignals; its number.
+int waitForStopSignal();
+
+}  // namespace platform

@@ -1,0 +1,277 @@
+// The vembrix program as people run it: the headless service in a private home, with
+// the real printer libraries and a virtual printer on loopback, started, refused, asked
+// to stop; and the printer commands against reachable and unreachable printers.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "HttpTestSupport.h"
+#include "TempHome.h"
+#include "TraceFiles.h"
+#include "VirtualPrinter.h"
+
+namespace {
+
+constexpr const char* kServing = "vembrix serving on port ";
+constexpr std::chrono::milliseconds kStartLimit{20000};
+
+// A socket on every IPv4 address of `port` (0 for a free one), listening or only bound.
+class PortHolder {
+public:
+    explicit PortHolder(int port = 0, bool listening = true) {
+        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                 (!listening || listen(fd_, 1) == 0);
+        socklen_t size = sizeof address;
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+    }
+    ~PortHolder() { close(fd_); }
+    bool bound() const { return bound_; }
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    bool bound_ = false;
+    int port_ = 0;
+};
+
+// A loopback port that was free a moment ago: nobody listens there.
+int freePort() {
+    return PortHolder(0, false).port();
+}
+
+std::string networkPrinter(const std::string& name, int type, int tcpPort) {
+    return "[" + name + "]\r\nPrinterType=" + std::to_string(type) +
+           "\r\nPortType=2\r\nPortName=127.0.0.1\r\nBaudRate=" + std::to_string(tcpPort) + "\r\n";
+}
+
+std::vector<std::string> nonEmptyLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+class ServiceProcessTest : public ::testing::Test {
+protected:
+    // The settings with the service's port, printers after them, the trace switched on.
+    void configure(int listenPort, const std::string& printers = "") {
+        home.writeFile("vembrix.ini", "[Vembrix]\r\nListenPort=" + std::to_string(listenPort) +
+                                          "\r\nCheckDupReq=0\r\n" + printers);
+        home.writeFile("trace.txt", "");
+    }
+    static ChildProcess vembrix(const std::vector<std::string>& args = {}) {
+        std::vector<std::string> argv = {VEMBRIX_BINARY};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return ChildProcess::run(argv);
+    }
+    // A service that serves; its port.
+    static int startServing(ChildProcess& service) {
+        EXPECT_TRUE(service.waitForOutput(kServing, kStartLimit)) << service.err();
+        const std::string out = service.out();
+        const size_t at = out.find(kServing);
+        return at == std::string::npos ? 0 : std::atoi(out.c_str() + at + std::strlen(kServing));
+    }
+    // The lines of the trace that hold any of `texts`, in trace order, as those texts.
+    std::vector<std::string> tracedInOrder(const std::vector<std::string>& texts) const {
+        std::vector<std::string> seen;
+        for (const std::string& line : tracefiles::lines(home.path())) {
+            for (const std::string& text : texts) {
+                if (line.find(text) != std::string::npos)
+                    seen.push_back(text);
+            }
+        }
+        return seen;
+    }
+
+    TempHome home;
+};
+
+TEST_F(ServiceProcessTest, OneServicePerHomeASecondForTheSameHomeEndsWith18) {
+    configure(freePort());
+    ChildProcess first = vembrix();
+    ASSERT_NE(0, startServing(first));
+
+    ChildProcess second = vembrix({"--headless"});
+    EXPECT_EQ(18, second.wait());
+    EXPECT_NE(std::string::npos, second.err().find("already runs for " + home.path()))
+        << second.err();
+
+    // Services with homes of their own never see each other.
+    TempHome otherHome;
+    otherHome.writeFile("vembrix.ini", "[Vembrix]\r\nListenPort=" + std::to_string(freePort()) +
+                                           "\r\n[Devices]\r\n");
+    ChildProcess other = vembrix();
+    EXPECT_NE(0, startServing(other));
+    other.signal(SIGTERM);
+    EXPECT_EQ(0, other.wait());
+
+    first.signal(SIGTERM);
+    EXPECT_EQ(0, first.wait());
+}
+
+TEST_F(ServiceProcessTest, APortItCannotListenOnEndsTheServiceWithTheReason) {
+    struct Case {
+        const char* name;
+        bool holderListens;
+        std::vector<std::string> message;  // the lines on stderr
+    };
+    const std::string owner =
+        "Another application(service_process_tests) is already using the "
+        "listening port.";
+    const Case cases[] = {
+        // Another program serves there: it is named, and nothing of ours starts.
+        {"listened on", true, {owner, "VEMBRIX will exit."}},
+        // Taken without a listener: the owner check passes and the bind fails.
+        {"bound only", false, {"cannot start Web server"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PortHolder holder(0, c.holderListens);
+        ASSERT_TRUE(holder.bound());
+        configure(holder.port());
+        ChildProcess service = vembrix();
+        EXPECT_EQ(1, service.wait());
+        EXPECT_EQ(c.message, nonEmptyLines(service.err()));
+        EXPECT_EQ("", service.out());
+    }
+}
+
+TEST_F(ServiceProcessTest, StopSignalsRunTheExitInOrderAndEndWithZero) {
+    for (int number : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(number);
+        configure(freePort());
+        ChildProcess service = vembrix();
+        ASSERT_NE(0, startServing(service));
+        service.signal(number);
+        EXPECT_EQ(0, service.wait());
+        // Listener, then worker, then the exit's end: a worker left running or a
+        // listener stopped after the list it reads would show here.
+        const std::vector<std::string> steps = {"+stop", "CZuzServer::RemoveSocketInfo",
+                                                "ReadThread End", "-stop"};
+        EXPECT_EQ(steps, tracedInOrder(steps));
+        std::filesystem::remove_all(home.file("Log"));
+    }
+}
+
+TEST_F(ServiceProcessTest, AWorkerStillInsideABridgeAtExitIsLeftAndTheServiceStillEnds) {
+    // A printer that reads and answers nothing: each status question of the job waits
+    // out the library's time-out, which keeps the worker inside the bridge far beyond
+    // the exit's 3 s for it.
+    vprinter::VirtualPrinter printer;
+    ASSERT_TRUE(printer.start());
+    printer.stall(true);
+    configure(freePort(), networkPrinter("Mute", 2, printer.ports()[0]));
+    ChildProcess service = vembrix();
+    const int port = startServing(service);
+    ASSERT_NE(0, port);
+    std::string functions;
+    for (int call = 1; call <= 20; ++call)
+        functions += (call > 1 ? "," : "") + std::string("\"func") + std::to_string(call) +
+                     "\":{\"checkPrinterStatus\":[]}";
+    const std::string job = R"({"id":3,"mode":0,"functions":{)" + functions + "}}";
+    ASSERT_TRUE(roundTrip(port, post("/vembrix/Mute", job)).has_value());
+    ASSERT_TRUE(printer.waitForOpenConnections(1, 20s));
+
+    service.signal(SIGTERM);
+    EXPECT_EQ(0, service.wait(20s));
+    EXPECT_NE(std::string::npos, service.err().find("was abandoned")) << service.err();
+    const std::vector<std::string> steps = {"+stop", "did not end within 3000ms",
+                                            "printer list kept", "-stop"};
+    EXPECT_EQ(steps, tracedInOrder(steps));
+}
+
+TEST_F(ServiceProcessTest, AReceiptJobPostedToTheServiceReachesThePrinter) {
+    vprinter::VirtualPrinter printer;
+    ASSERT_TRUE(printer.start());
+    configure(freePort(), networkPrinter("Till", 2, printer.ports()[0]));
+    ChildProcess service = vembrix();
+    const int port = startServing(service);
+    ASSERT_NE(0, port);
+
+    const std::string job =
+        R"({"id":7,"mode":0,"functions":{"func1":{"printText":["Hello, receipt\n",0,0,0,1,1,0,0]},"func2":{"cutPaper":[65]}}})";
+    const std::string ready = roundTrip(port, post("/vembrix/Till", job)).value_or("");
+    const size_t at = ready.find("\"ResponseID\":\"");
+    ASSERT_NE(std::string::npos, at) << ready;
+    const std::string responseId = ready.substr(at + 14, 8);
+    const std::string result =
+        roundTrip(port, "GET /vembrix/Till/" + responseId + " HTTP/1.1\r\n\r\n").value_or("");
+    EXPECT_NE(std::string::npos, result.find(R"({"RequestID":7,"ResponseID":")" + responseId +
+                                             R"(","Result":"success"})"))
+        << result;
+
+    const auto texts = printer.journal().elements("text");
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ("Hello, receipt", texts.front()["text"].asString());
+    EXPECT_EQ(1u, printer.journal().elements("cut").size());
+    service.signal(SIGTERM);
+    EXPECT_EQ(0, service.wait());
+}
+
+TEST_F(ServiceProcessTest, PrinterCommandsPrintOrNameAndFailInOneLine) {
+    vprinter::VirtualPrinter printer;
+    ASSERT_TRUE(printer.start());
+    const int nobody = freePort();
+    configure(8080,
+              networkPrinter("Till", 2, printer.ports()[0]) + networkPrinter("Gone", 2, nobody) +
+                  networkPrinter("GoneLabels", 1, nobody) + networkPrinter("Untyped", 0, nobody));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        std::string errStart;  // the one stderr line begins so; empty: no stderr at all
+    };
+    const Case cases[] = {
+        // The reply as the printer library hands it on, its header byte included.
+        {{"printer", "name", "Till"}, 0, "_VPRINTER-M1\n", ""},
+        {{"printer", "test", "Till"}, 0, "", ""},
+        {{"printer", "name", "Gone"}, 1, "", "vembrix: Cannot connect to printer. ('Gone' on"},
+        {{"printer", "test", "Gone"}, 1, "", "vembrix: Cannot connect to printer. ('Gone' on"},
+        {{"printer", "name", "GoneLabels"}, 1, "", "vembrix: Cannot connect to printer."},
+        {{"printer", "test", "GoneLabels"}, 1, "", "vembrix: Cannot connect to printer."},
+        {{"printer", "test", "Untyped"}, 1, "", "vembrix: Unknown printer type."},
+        {{"printer", "name", "Nobody"}, 1, "", "vembrix: unknown printer 'Nobody'"},
+        {{"printer", "test"}, 2, "", "usage:"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        ChildProcess command = vembrix(c.args);
+        EXPECT_EQ(c.status, command.wait());
+        EXPECT_EQ(c.out, command.out());
+        const std::vector<std::string> errLines = nonEmptyLines(command.err());
+        if (c.errStart.empty()) {
+            EXPECT_TRUE(errLines.empty()) << command.err();
+        } else if (c.status == 1) {
+            ASSERT_EQ(1u, errLines.size()) << command.err();
+            EXPECT_EQ(0u, errLines[0].rfind(c.errStart, 0)) << errLines[0];
+        }
+    }
+    // The test receipt arrived whole: its header and its closing cut.
+    const auto texts = printer.journal().elements("text");
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ("Halvard Print Works", texts.front()["text"].asString());
+    EXPECT_EQ(1u, printer.journal().elements("cut").size());
+}
+
+}  // namespace
