@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Figures.h"
 #include "VirtualPrinter.h"
 #include "cvnlblapi.h"
 
@@ -21,26 +22,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-void printFigures(const char* what, std::vector<double> samples) {
-    if (samples.empty()) {
-        std::printf("%-48s no samples\n", what);
-        return;
-    }
-    std::sort(samples.begin(), samples.end());
-    auto at = [&](double q) { return samples[static_cast<size_t>(q * (samples.size() - 1))]; };
-    std::printf("%-48s n=%zu  p50 %.3f ms  p99 %.3f ms  max %.3f ms\n", what, samples.size(),
-                at(0.5), at(0.99), samples.back());
-}
-
 // How long `call` takes; `samples` gets it when the call succeeds.
 void timed(std::vector<double>& samples, const std::function<int()>& call) {
     Clock::time_point start = Clock::now();
     if (call() == 1)
-        samples.push_back(ms(Clock::now() - start));
+        samples.push_back(figures::ms(Clock::now() - start));
 }
 
 struct LabelFigures {
@@ -67,7 +53,7 @@ bool printTestLabel(LabelFigures& figures) {
     Clock::time_point start = Clock::now();
     bool sent = Prints(1, 1) == 1;
     if (sent)
-        figures.send.push_back(ms(Clock::now() - start));
+        figures.send.push_back(figures::ms(Clock::now() - start));
     return sent;
 }
 
@@ -84,23 +70,23 @@ void testLabels(vprinter::VirtualPrinter& printer, int count) {
         if (figures.connect.size() != static_cast<size_t>(i + 1))
             continue;
         bool printed = printTestLabel(figures);
-        bool arrived = printed && printer.journal().waitFor(
-                                      [](const auto& elements) {
-                                          return !elements.empty() &&
-                                                 elements.back()["type"] == "label_end";
-                                      },
-                                      5s);
+        bool arrived =
+            printed && printer.journal().waitFor(
+                           [](const auto& elements) {
+                               return !elements.empty() && elements.back()["type"] == "label_end";
+                           },
+                           5s);
         if (arrived)
-            figures.whole.push_back(ms(Clock::now() - start));
+            figures.whole.push_back(figures::ms(Clock::now() - start));
         DisconnectPrinter();
     }
     for (const std::string& raw : printer.rawBytes())
         bytes = std::max(bytes, raw.size());
-    printFigures("test label, ConnectPrinter to its last element", figures.whole);
-    printFigures("  ConnectPrinter", figures.connect);
-    printFigures("  its true-type word (PrintTrueFontLib)", figures.trueTypeWord);
-    printFigures("  its image (PrintImageLib)", figures.image);
-    printFigures("  Prints (the label in one write)", figures.send);
+    figures::printLatency("test label, ConnectPrinter to its last element", figures.whole);
+    figures::printLatency("  ConnectPrinter", figures.connect);
+    figures::printLatency("  its true-type word (PrintTrueFontLib)", figures.trueTypeWord);
+    figures::printLatency("  its image (PrintImageLib)", figures.image);
+    figures::printLatency("  Prints (the label in one write)", figures.send);
     std::printf("test label: %zu bytes of ZPL\n", bytes);
 }
 
@@ -111,10 +97,10 @@ void statusRoundTrips(vprinter::VirtualPrinter& printer, int count) {
     for (int i = 0; i < count; ++i) {
         Clock::time_point start = Clock::now();
         if (checkStatus() == CVNLBL_STATUS_OK)
-            samples.push_back(ms(Clock::now() - start));
+            samples.push_back(figures::ms(Clock::now() - start));
     }
     DisconnectPrinter();
-    printFigures("status round trip (checkStatus, ~HS~HQES)", samples);
+    figures::printLatency("status round trip (checkStatus, ~HS~HQES)", samples);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "DravixLoader.h"
+#include "Figures.h"
 #include "VirtualPrinter.h"
 
 namespace {
@@ -40,21 +41,6 @@ void onStatus(int code) {
     heardChanged.notify_all();
 }
 
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-void printFigures(const char* what, std::vector<double> samples) {
-    if (samples.empty()) {
-        std::printf("%-44s no samples\n", what);
-        return;
-    }
-    std::sort(samples.begin(), samples.end());
-    auto at = [&](double q) { return samples[static_cast<size_t>(q * (samples.size() - 1))]; };
-    std::printf("%-44s n=%zu  p50 %.3f ms  p99 %.3f ms  max %.3f ms\n", what, samples.size(),
-                at(0.5), at(0.99), samples.back());
-}
-
 std::u16string wide(const std::string& text) {
     return std::u16string(text.begin(), text.end());
 }
@@ -72,9 +58,9 @@ void statusRoundTrips(DravixLoader& dravix, vprinter::VirtualPrinter& printer, i
     for (int i = 0; i < count && dravix.getResult(handle) == DRAVIX_SUCCESS; ++i) {
         Clock::time_point start = Clock::now();
         if (dravix.checkPrinterStatus(handle) >= 0)
-            samples.push_back(ms(Clock::now() - start));
+            samples.push_back(figures::ms(Clock::now() - start));
     }
-    printFigures("status round trip (checkPrinterStatus)", samples);
+    figures::printLatency("status round trip (checkPrinterStatus)", samples);
     dravix.closeService(handle, 0);
 }
 
@@ -94,9 +80,9 @@ void coverChanges(DravixLoader& dravix, vprinter::VirtualPrinter& printer, int c
         printer.changeCondition([](vprinter::PrinterCondition& c) { c.coverOpen = !c.coverOpen; });
         std::unique_lock<std::mutex> lock(heardMutex);
         if (heardChanged.wait_for(lock, 2s, [&] { return heardCount > before; }))
-            samples.push_back(ms(heardAt - start));
+            samples.push_back(figures::ms(heardAt - start));
     }
-    printFigures("cover change to status callback", samples);
+    figures::printLatency("cover change to status callback", samples);
     dravix.closeService(handle, 0);
 }
 
@@ -114,10 +100,10 @@ void testReceipts(DravixLoader& dravix, vprinter::VirtualPrinter& printer, int c
             },
             5s);
         if (arrived)
-            samples.push_back(ms(Clock::now() - start));
+            samples.push_back(figures::ms(Clock::now() - start));
         dravix.closeService(handle, 0);
     }
-    printFigures("test receipt, openService to last element", samples);
+    figures::printLatency("test receipt, openService to last element", samples);
 
     for (int width : {DRAVIX_BITMAP_ORIGINAL_SIZE, DRAVIX_BITMAP_PAPER_WIDTH}) {
         int handle = dravix.open(DRAVIX_PORT_NETWORK, wide(printer.portName()));

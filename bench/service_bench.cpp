@@ -29,6 +29,8 @@
 #include <thread>
 #include <vector>
 
+#include "Figures.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -43,19 +45,6 @@ std::string receiptJob() {
 std::string rawJob() {
     static int id = 1000000000;
     return R"({"id":)" + std::to_string(--id) + R"(,"mode":2,"functions":{"data":"1B 40"}})";
-}
-
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-void printLatency(const char* what, std::vector<double> samples) {
-    if (samples.empty())
-        return;
-    std::sort(samples.begin(), samples.end());
-    auto at = [&](double q) { return samples[static_cast<size_t>(q * (samples.size() - 1))]; };
-    std::printf("%-46s n=%zu  p50 %.3f ms  p99 %.3f ms  max %.3f ms\n", what, samples.size(),
-                at(0.5), at(0.99), samples.back());
 }
 
 // One request on its own connection; the whole answer up to the server's close.
@@ -78,8 +67,9 @@ std::string exchange(int port, const std::string& request) {
 }
 
 std::string post(const std::string& path, const std::string& body) {
-    return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
+    return "POST " + path +
+           " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
 }
 
 std::string get(const std::string& path) {
@@ -242,8 +232,8 @@ double submissionsPerSecond(int port, const std::string& path, int count, int cl
 // Jobs run in arrival order: once a job posted now is final, all before it are too.
 bool drain(int port) {
     const std::string id = responseIdOf(exchange(port, post("/vembrix/Till", rawJob())));
-    return !id.empty() && exchange(port, get("/vembrix/Till/" + id)).find("\"success\"") !=
-                              std::string::npos;
+    return !id.empty() &&
+           exchange(port, get("/vembrix/Till/" + id)).find("\"success\"") != std::string::npos;
 }
 
 std::vector<double> roundTrips(int port, const std::string& printerPath, int count) {
@@ -256,7 +246,7 @@ std::vector<double> roundTrips(int port, const std::string& printerPath, int cou
             std::printf("round trip %d failed: %s\n", i, result.c_str());
             break;
         }
-        samples.push_back(ms(Clock::now() - start));
+        samples.push_back(figures::ms(Clock::now() - start));
     }
     return samples;
 }
@@ -301,9 +291,9 @@ int main(int argc, char** argv) {
             auto start = Clock::now();
             exchange(bare.port(), post("/vembrix/Till", receiptJob()));
             exchange(bare.port(), get("/vembrix/Till/AbCdEfGh"));
-            samples.push_back(ms(Clock::now() - start));
+            samples.push_back(figures::ms(Clock::now() - start));
         }
-        printLatency("bare loopback server, POST + GET", samples);
+        figures::printLatency("bare loopback server, POST + GET", samples);
     }
 
     std::string printerLine;
@@ -332,7 +322,8 @@ int main(int argc, char** argv) {
                     submissionsPerSecond(port, "/vembrix/Till", 20000, clients));
     if (!drain(port))
         std::printf("the submitted jobs did not all finish\n");
-    printLatency("service, POST job + GET final result", roundTrips(port, "/vembrix/Till", 1000));
+    figures::printLatency("service, POST job + GET final result",
+                          roundTrips(port, "/vembrix/Till", 1000));
 
     std::this_thread::sleep_for(1s);
     const double cpuBefore = cpuSeconds(service);
@@ -340,7 +331,8 @@ int main(int argc, char** argv) {
     std::printf("%-46s %.3f s\n", "service, CPU time over 10 s idle",
                 cpuSeconds(service) - cpuBefore);
 
-    std::printf("%-46s %ld kB\n", "service, resident memory before", procField(service, "status", "VmRSS:"));
+    std::printf("%-46s %ld kB\n", "service, resident memory before",
+                procField(service, "status", "VmRSS:"));
     for (int quarter = 1; quarter <= 4; ++quarter) {
         for (int i = 0; i < memoryJobs / 4; ++i)
             exchange(port, post("/vembrix/Till", rawJob()));

@@ -355,8 +355,8 @@ void CPortInterface::StartReadThread(uint64_t run) {
     // (tests build some on the stack).
     // Raising the priority needs privileges a printer host does not have; the thread
     // runs at the normal priority.
-    readThread_ = std::thread(
-        [this, run, self = weak_from_this().lock(), hold = threadHold_]() mutable {
+    readThread_ =
+        std::thread([this, run, self = weak_from_this().lock(), hold = threadHold_]() mutable {
             ReadThread(run, std::move(self), std::move(hold));
         });
 }

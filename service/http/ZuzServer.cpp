@@ -1,8 +1,8 @@
 #include "ZuzServer.h"
 
 #include <algorithm>
-#include <exception>
 #include <climits>
+#include <exception>
 
 #include "DevicesList.h"
 #include "ServiceSettings.h"

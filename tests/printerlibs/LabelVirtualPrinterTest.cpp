@@ -20,9 +20,9 @@ class LabelOnVirtualPrinter : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(printer.start());
-        ASSERT_EQ(ConnectPrinter(CVNLBL_INTERFACE_NETWORK, "127.0.0.1", printer.ports()[0], 0, 0,
-                                 0),
-                  CVNLBL_SUCCESS);
+        ASSERT_EQ(
+            ConnectPrinter(CVNLBL_INTERFACE_NETWORK, "127.0.0.1", printer.ports()[0], 0, 0, 0),
+            CVNLBL_SUCCESS);
     }
     void TearDown() override { DisconnectPrinter(); }
 
@@ -40,7 +40,7 @@ protected:
 TEST_F(LabelOnVirtualPrinter, TheTestLabelArrivesAndReadsBackAsThatLabel) {
     // Fails when an element of the bridge's test label is lost, misplaced or garbled on
     // its way through cvnport, or the printer cannot read it back.
-    const char* word = "\xEC\x83\x98\xED\x94\x8C";                // the Korean sample word
+    const char* word = "\xEC\x83\x98\xED\x94\x8C";              // the Korean sample word
     const char* face = "\xEB\x8F\x8B\xEC\x9B\x80\xEC\xB2\xB4";  // a face named in Korean
     ASSERT_TRUE(CTextRasterizer::render(U"\uC0D8", TextStyle{}).has_value())
         << "no installed font draws Hangul (fonts-nanum)";
@@ -125,8 +125,8 @@ TEST_F(LabelOnVirtualPrinter, ReadStatusIsPendingWhileThePrinterHoldsItsAnswer) 
     printer.changeCondition([](PrinterCondition& c) { c.paperOut = true; });
     printer.hold(true);
     EXPECT_EQ(ReadStatus(), CVNLBL_STATUS_PENDING);
-    ASSERT_TRUE(printer.journal().waitFor(
-        [](const auto& elements) { return elements.size() == 2; }, seconds(10)));
+    ASSERT_TRUE(printer.journal().waitFor([](const auto& elements) { return elements.size() == 2; },
+                                          seconds(10)));
     EXPECT_EQ(ReadStatus(), CVNLBL_STATUS_PENDING);
     printer.hold(false);
     int code = CVNLBL_STATUS_PENDING;

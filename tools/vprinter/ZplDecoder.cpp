@@ -100,8 +100,7 @@ const char* flag(bool on) {
 // "^GFB,b,c,d,<b bytes>": binary data may hold carets, so its length comes from b.
 // Nothing while the command is incomplete; `malformed` when its header breaks off at
 // another command, which then ends it as usual.
-std::optional<size_t> binaryGraphicLength(std::string_view pending, bool ending,
-                                          bool& malformed) {
+std::optional<size_t> binaryGraphicLength(std::string_view pending, bool ending, bool& malformed) {
     auto whole = [&]() { return ending ? std::optional<size_t>(pending.size()) : std::nullopt; };
     size_t stop = pending.find_first_of("^~", 3);
     size_t commas[4];
@@ -143,8 +142,7 @@ std::string ZplDecoder::errorStatus(const PrinterCondition& c) {
     uint32_t flags = (c.paperOut ? 0x1u : 0) | (c.ribbonOut ? 0x2u : 0) |
                      (c.headOpen || c.coverOpen ? 0x4u : 0) | (c.paused ? 0x10000u : 0);
     return framed(std::string("\r\n  PRINTER STATUS\r\n   ERRORS:         ") + flag(flags != 0) +
-                  " 00000000 " + hex8(flags) +
-                  "\r\n   WARNINGS:       0 00000000 00000000\r\n");
+                  " 00000000 " + hex8(flags) + "\r\n   WARNINGS:       0 00000000 00000000\r\n");
 }
 
 std::string ZplDecoder::identityAnswer(const PrinterIdentity& identity) {
@@ -197,20 +195,20 @@ void ZplDecoder::addFieldCommands() {
 }
 
 void ZplDecoder::addFieldKinds() {
-    for (auto [code, symbology] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"BC", "CODE128"},
-             {"B3", "CODE39"},
-             {"BE", "EAN13"},
-             {"B8", "EAN8"},
-             {"BU", "UPC-A"},
-             {"B9", "UPC-E"},
-             {"BA", "CODE93"},
-             {"BK", "CODABAR"},
-             {"B2", "ITF"},
-             {"B7", "PDF417"},
-             {"BQ", "QR"},
-             {"BX", "DATAMATRIX"},
-             {"BD", "MAXICODE"}})
+    for (auto [code, symbology] :
+         std::initializer_list<std::pair<const char*, const char*>>{{"BC", "CODE128"},
+                                                                    {"B3", "CODE39"},
+                                                                    {"BE", "EAN13"},
+                                                                    {"B8", "EAN8"},
+                                                                    {"BU", "UPC-A"},
+                                                                    {"B9", "UPC-E"},
+                                                                    {"BA", "CODE93"},
+                                                                    {"BK", "CODABAR"},
+                                                                    {"B2", "ITF"},
+                                                                    {"B7", "PDF417"},
+                                                                    {"BQ", "QR"},
+                                                                    {"BX", "DATAMATRIX"},
+                                                                    {"BD", "MAXICODE"}})
         addBarcode(code, symbology);
     add("BY", [this](const std::string& params, DecoderContext&) {
         std::vector<std::string> parts = split(params);
@@ -369,24 +367,24 @@ void ZplDecoder::addLabelCommands() {
         e["override"] = at(parts, 3).empty() ? "N" : at(parts, 3);
         element(context, e);
     });
-    for (auto [code, name] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"PW", "print_width"},
-             {"LL", "label_length"},
-             {"LH", "label_home"},
-             {"LT", "label_top"},
-             {"LS", "label_shift"},
-             {"MN", "media_tracking"},
-             {"MT", "media_type"},
-             {"MM", "print_mode"},
-             {"ML", "max_label_length"},
-             {"PR", "print_rate"},
-             {"MD", "darkness_adjust"},
-             {"PO", "orientation"},
-             {"PM", "mirror"},
-             {"LR", "label_reverse"},
-             {"JZ", "reprint_after_error"},
-             {"CI", "encoding"},
-             {"CF", "default_font"}})
+    for (auto [code, name] :
+         std::initializer_list<std::pair<const char*, const char*>>{{"PW", "print_width"},
+                                                                    {"LL", "label_length"},
+                                                                    {"LH", "label_home"},
+                                                                    {"LT", "label_top"},
+                                                                    {"LS", "label_shift"},
+                                                                    {"MN", "media_tracking"},
+                                                                    {"MT", "media_type"},
+                                                                    {"MM", "print_mode"},
+                                                                    {"ML", "max_label_length"},
+                                                                    {"PR", "print_rate"},
+                                                                    {"MD", "darkness_adjust"},
+                                                                    {"PO", "orientation"},
+                                                                    {"PM", "mirror"},
+                                                                    {"LR", "label_reverse"},
+                                                                    {"JZ", "reprint_after_error"},
+                                                                    {"CI", "encoding"},
+                                                                    {"CF", "default_font"}})
         addSetting(code, name);
     addSetting("SD", "darkness", true);
 }

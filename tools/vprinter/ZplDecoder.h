@@ -38,9 +38,9 @@ private:
     // The field between ^FO/^FT and ^FS.
     struct Field {
         Json::Value element{Json::objectValue};  // what the field's commands said
-        std::string kind;                         // "" for text, else the element type
-        std::optional<char> hexIndicator;         // set by ^FH
-        std::optional<std::string> data;          // the raw ^FD bytes
+        std::string kind;                        // "" for text, else the element type
+        std::optional<char> hexIndicator;        // set by ^FH
+        std::optional<std::string> data;         // the raw ^FD bytes
         bool fontSet = false;
     };
     struct Font {

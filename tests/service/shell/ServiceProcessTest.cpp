@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -201,30 +202,69 @@ TEST_F(ServiceProcessTest, AWorkerStillInsideABridgeAtExitIsLeftAndTheServiceSti
     EXPECT_EQ(steps, tracedInOrder(steps));
 }
 
-TEST_F(ServiceProcessTest, AReceiptJobPostedToTheServiceReachesThePrinter) {
-    vprinter::VirtualPrinter printer;
+// Jobs of every data mode through the running service and the real printer libraries:
+// the bytes each job carries arrive at its printer as sent; label bytes end at their first
+// zero byte.
+TEST_F(ServiceProcessTest, JobsOfEveryModeReachTheirPrinterAsSent) {
+    vprinter::VirtualPrinterOptions options;
+    options.listeners = {{0, "escpos"}, {0, "zpl"}};
+    vprinter::VirtualPrinter printer(options);
     ASSERT_TRUE(printer.start());
-    configure(freePort(), networkPrinter("Till", 2, printer.ports()[0]));
+    configure(freePort(), networkPrinter("Till", 2, printer.ports()[0]) +
+                              networkPrinter("Labels", 1, printer.ports()[1]));
     ChildProcess service = vembrix();
     const int port = startServing(service);
     ASSERT_NE(0, port);
 
-    const std::string job =
-        R"({"id":7,"mode":0,"functions":{"func1":{"printText":["Hello, receipt\n",0,0,0,1,1,0,0]},"func2":{"cutPaper":[65]}}})";
-    const std::string ready = roundTrip(port, post("/vembrix/Till", job)).value_or("");
-    const size_t at = ready.find("\"ResponseID\":\"");
-    ASSERT_NE(std::string::npos, at) << ready;
-    const std::string responseId = ready.substr(at + 14, 8);
-    const std::string result =
-        roundTrip(port, "GET /vembrix/Till/" + responseId + " HTTP/1.1\r\n\r\n").value_or("");
-    EXPECT_NE(std::string::npos, result.find(R"({"RequestID":7,"ResponseID":")" + responseId +
-                                             R"(","Result":"success"})"))
-        << result;
-
+    struct Case {
+        const char* printer;
+        const char* job;
+        std::string arrives;
+        std::string never = {};
+    };
+    const Case cases[] = {
+        {"Till",
+         R"({"id":7,"mode":0,"functions":{"func1":{"printText":["Hello, receipt\n",0,0,0,1,1,0,0]},"func2":{"cutPaper":[65]}}})",
+         "Hello, receipt\n"},
+        {"Till", R"({"id":8,"mode":1,"functions":{"data":"Plain text\n"}})", "Plain text\n"},
+        {"Till", R"({"id":9,"mode":2,"functions":{"data":"1B 40 48 69 00 0A"}})",
+         std::string("\x1b@Hi\0\n", 6)},
+        {"Labels", R"({"id":10,"mode":1,"functions":{"data":"^XA^FO5,5^FDmode one^FS^XZ"}})",
+         "^XA^FO5,5^FDmode one^FS^XZ"},
+        {"Labels", R"({"id":11,"mode":2,"functions":{"data":"5E 58 41 00 5E 58 5A"}})", "^XA",
+         "^XZ"},
+    };
+    // A job's bytes, once its connection has come and gone at the printer.
+    auto connectionAfter = [&](size_t before) -> std::optional<std::string> {
+        for (auto end = std::chrono::steady_clock::now() + kStartLimit;
+             std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            const auto raw = printer.rawBytes();
+            if (raw.size() > before && printer.openConnections() == 0)
+                return raw[before];
+        }
+        return std::nullopt;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.job);
+        const size_t before = printer.rawBytes().size();
+        const std::string path = std::string("/vembrix/") + c.printer;
+        const std::string ready = roundTrip(port, post(path, c.job)).value_or("");
+        const size_t at = ready.find("\"ResponseID\":\"");
+        ASSERT_NE(std::string::npos, at) << ready;
+        const std::string responseId = ready.substr(at + 14, 8);
+        const std::string result =
+            roundTrip(port, "GET " + path + "/" + responseId + " HTTP/1.1\r\n\r\n").value_or("");
+        EXPECT_NE(std::string::npos, result.find(R"(","Result":"success"})")) << result;
+        const std::string raw = connectionAfter(before).value_or("");
+        EXPECT_NE(std::string::npos, raw.find(c.arrives)) << raw;
+        if (!c.never.empty()) {
+            EXPECT_EQ(std::string::npos, raw.find(c.never)) << raw;
+        }
+    }
     const auto texts = printer.journal().elements("text");
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ("Hello, receipt", texts.front()["text"].asString());
-    EXPECT_EQ(1u, printer.journal().elements("cut").size());
     service.signal(SIGTERM);
     EXPECT_EQ(0, service.wait());
 }

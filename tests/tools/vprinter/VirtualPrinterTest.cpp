@@ -197,8 +197,8 @@ TEST(VirtualPrinterServer, AnAutoPortJudgesTheLanguageByTheFirstBytesThatAreNotL
         std::this_thread::sleep_for(10ms);
     ASSERT_EQ(printer.rawBytes(), std::vector<std::string>{"\r\n"});
     ASSERT_EQ(::send(fd, "^XA^XZ", 6, 0), 6);
-    EXPECT_TRUE(printer.journal().waitFor(
-        [](const auto& elements) { return elements.size() == 2; }, 10s));
+    EXPECT_TRUE(
+        printer.journal().waitFor([](const auto& elements) { return elements.size() == 2; }, 10s));
     auto ends = printer.journal().elements("label_end");
     ASSERT_EQ(ends.size(), 1u);
     EXPECT_EQ(ends[0]["language"].asString(), "zpl");

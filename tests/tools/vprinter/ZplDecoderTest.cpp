@@ -36,7 +36,8 @@ struct Case {
 
 const Case kCases[] = {
     {"^FH escapes of the caret, tilde and underscore not turned back into their characters",
-     "^XA^CI28^FO10,20^AEN,28,15^FH^FDGr\xC3\xBC\xC3\x9F" "e _5E_7EJA_5F^FS^XZ",
+     "^XA^CI28^FO10,20^AEN,28,15^FH^FDGr\xC3\xBC\xC3\x9F"
+     "e _5E_7EJA_5F^FS^XZ",
      {R"({"type":"label_start","label":1})", R"({"type":"setting","name":"encoding"})",
       R"({"type":"field","x":10,"y":20,"font":"E","orientation":"N","height":28,"width":15,
           "text":"Grüße ^~JA_","hex_escapes":true,"label":1})",
@@ -102,15 +103,24 @@ TEST(ZplDecoder, StatusAnswersCarryTheConditionInTheirFlagFields) {
         const char* errorFlags;
     };
     const Fault faults[] = {
-        {[](vprinter::PrinterCondition&) {}, "030,0,0,1218,000,0,0,0,000,0,0,0\x03\r\n\x02" "000,0,0,0",
+        {[](vprinter::PrinterCondition&) {},
+         "030,0,0,1218,000,0,0,0,000,0,0,0\x03\r\n\x02"
+         "000,0,0,0",
          "0 00000000 00000000"},
-        {[](vprinter::PrinterCondition& c) { c.paperOut = true; }, "030,1,0,", "1 00000000 00000001"},
+        {[](vprinter::PrinterCondition& c) { c.paperOut = true; }, "030,1,0,",
+         "1 00000000 00000001"},
         {[](vprinter::PrinterCondition& c) { c.paused = true; }, "030,0,1,", "1 00000000 00010000"},
-        {[](vprinter::PrinterCondition& c) { c.coverOpen = true; }, "\x02" "000,0,1,0,",
+        {[](vprinter::PrinterCondition& c) { c.coverOpen = true; },
+         "\x02"
+         "000,0,1,0,",
          "1 00000000 00000004"},
-        {[](vprinter::PrinterCondition& c) { c.headOpen = true; }, "\x02" "000,0,1,0,",
+        {[](vprinter::PrinterCondition& c) { c.headOpen = true; },
+         "\x02"
+         "000,0,1,0,",
          "1 00000000 00000004"},
-        {[](vprinter::PrinterCondition& c) { c.ribbonOut = true; }, "\x02" "000,0,0,1,",
+        {[](vprinter::PrinterCondition& c) { c.ribbonOut = true; },
+         "\x02"
+         "000,0,0,1,",
          "1 00000000 00000002"},
     };
     for (const Fault& f : faults) {
@@ -130,8 +140,8 @@ TEST(ZplDecoder, StatusAnswersCarryTheConditionInTheirFlagFields) {
 
 TEST(ZplDecoder, AutoDetectionKnowsZplBehindLeadingLineEnds) {
     const std::pair<std::string, std::string> cases[] = {
-        {"^XA^XZ", "zpl"},  {"\r\n  ~HS", "zpl"}, {"\x1b@", "escpos"},
-        {"hello", "escpos"}, {"\r\n ", ""},       {"\0"s, "escpos"},
+        {"^XA^XZ", "zpl"},   {"\r\n  ~HS", "zpl"}, {"\x1b@", "escpos"},
+        {"hello", "escpos"}, {"\r\n ", ""},        {"\0"s, "escpos"},
     };
     for (const auto& [bytes, language] : cases)
         EXPECT_EQ(vprinter::detectLanguage(bytes), language) << vprinter::hexBytes(bytes);
