@@ -1,5 +1,6 @@
 #include "ZuzHTTPRequest.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -232,7 +233,12 @@ void CZuzHTTPRequest::AddToBody(size_t readLength, size_t offset) {
 }
 
 void CZuzHTTPRequest::waitForBody() {
-    int waitsLeft = m_context.bodyWaits;
+    // The waits add up to at most bodyWaits x bodyWait. A wait that new bytes end early
+    // counts only for the time it took: a body that keeps coming is read whole, one that
+    // trickles in is cut off after the same time as one that stopped.
+    using std::chrono::steady_clock;
+    const steady_clock::duration budget = m_context.bodyWaits * m_context.bodyWait;
+    steady_clock::duration waited{0};
     while (m_parseState != kComplete) {
         const int got = m_socket.receive(m_read, kReadSize);
         if (got > 0) {
@@ -242,12 +248,14 @@ void CZuzHTTPRequest::waitForBody() {
         // A client that closed its side, a failed connection or waits used up: the
         // request is taken with the body that came.
         if (got == 0 || platform::socketLastError() != platform::kSocketWouldBlock ||
-            waitsLeft == 0) {
+            waited >= budget) {
             m_parseState = kComplete;
             break;
         }
-        --waitsLeft;
-        m_socket.waitReadable(static_cast<int>(m_context.bodyWait.count()));
+        const auto start = steady_clock::now();
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(budget - waited);
+        m_socket.waitReadable(static_cast<int>(std::min(m_context.bodyWait, left).count()));
+        waited += steady_clock::now() - start;
     }
 }
 

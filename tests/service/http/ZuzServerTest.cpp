@@ -214,6 +214,16 @@ TEST_F(ServerTest, BodiesAreTakenAsTheyArriveWithinTheWaits) {
     std::this_thread::sleep_for(20ms);
     ASSERT_TRUE(pieces.send(json.substr(7)));
     EXPECT_NE(std::string::npos, pieces.readAll().value_or("").find("\"Result\":\"ready\""));
+    // Every wait that new bytes end counts only for its own time: twenty pieces with
+    // gaps are one body, not the first five of it.
+    const std::string big = R"({"mode":1,"functions":{"data":")" + std::string(20000, 'd') + "\"}}";
+    HttpClient trickle(port);
+    ASSERT_TRUE(trickle.send(withLength(big.size(), "")));
+    for (size_t at = 0; at < big.size(); at += big.size() / 20) {
+        std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(trickle.send(big.substr(at, big.size() / 20)));
+    }
+    EXPECT_NE(std::string::npos, trickle.readAll().value_or("").find("\"Result\":\"ready\""));
     HttpClient early(port);
     ASSERT_TRUE(early.send(withLength(json.size() + 50, json)));
     early.closeSending();
