@@ -456,8 +456,8 @@ void CPortNet::PauseBetweenReads(int ms) {
         InterruptibleWait(ms);
         return;
     }
-    // One wait, not slices: a close shuts the socket down, which ends it at once, and any
-    // other stop is seen within one interval, as with the plain pause. An idle port wakes
+    // One wait, not slices: a close shuts the socket for reading, which ends it at once,
+    // and any other stop is seen within one interval, as with the plain pause. An idle port wakes
     // once an interval, no more.
     current->waitReadable(ms);
 }
@@ -539,8 +539,12 @@ void CPortNet::ClosePort() {
     std::shared_ptr<platform::TcpStream> closing = takeSocket();
     bool shut = closing && closing->shutdownSending();
     int error = closing ? platform::socketLastError() : platform::kSocketNotSocket;
-    if (shut)
-        DrainBeforeClose(*closing);
+    if (shut) {
+        if (powerStatus == kPowerOnLine)
+            DrainBeforeClose(*closing);
+        // Shut for reading too: a read thread waiting on the socket wakes at once.
+        closing->shutdownBoth();
+    }
     NET_WRITE("ClosePort", "call closesocket.");
     closing.reset();
     if (!shut)
@@ -557,23 +561,29 @@ void CPortNet::DrainBeforeClose(platform::TcpStream& stream) {
     // Closing over bytes the printer sent that nobody read (a late status answer) makes
     // the system reset the connection, which throws away what the printer has not
     // received yet: the end of the last job. So the close waits until the printer has
-    // acknowledged everything or closed its side, reading away what it still sends.
+    // acknowledged everything or closed its side, reading away what it still sends. A
+    // printer that takes nothing for a while (stalled, gone) is not waited for further.
     constexpr int kAcknowledgementLookMs = 10;
     SteadyClock::time_point start = SteadyClock::now();
+    SteadyClock::time_point progress = start;
+    int unacknowledged = stream.unacknowledgedBytes();
     char discard[kReceiveBlockSize];
-    while (elapsedMs(start) < timings_.closeDrainMs) {
+    while (unacknowledged > 0 && elapsedMs(start) < timings_.closeDrainMs &&
+           elapsedMs(progress) < timings_.closeStallMs) {
         int got = stream.receive(discard, sizeof discard);
         if (got == 0)
             return;  // the printer closed its side: it has read all it will
-        if (got > 0)
-            continue;
-        if (platform::socketLastError() != platform::kSocketWouldBlock)
+        if (got < 0 && platform::socketLastError() != platform::kSocketWouldBlock)
             return;
-        if (stream.unacknowledgedBytes() == 0)
-            return;
-        stream.waitReadable(kAcknowledgementLookMs);
+        if (got < 0)
+            stream.waitReadable(kAcknowledgementLookMs);
+        int now = stream.unacknowledgedBytes();
+        if (now < unacknowledged)
+            progress = SteadyClock::now();
+        unacknowledged = now;
     }
-    NET_WRITE("ClosePort", "the printer did not take the rest within %dms", timings_.closeDrainMs);
+    if (unacknowledged > 0)
+        NET_WRITE("ClosePort", "the printer did not take the last %d bytes", unacknowledged);
 }
 
 void CPortNet::MarkOffLine() {

@@ -34,6 +34,7 @@ struct NetPortTimings {
     static constexpr int kPingIntervalMs = 500;      // least time between two echo checks
     static constexpr int kProbeIntervalMs = 500;     // least time between two probe bytes
     static constexpr int kCloseDrainMs = 2000;       // longest wait for the printer to take all
+    static constexpr int kCloseStallMs = 500;        // ... while it takes nothing at all
 
     int openCloseCheckMs = kOpenCloseCheckMs;
     int secondCallDelayMs = kSecondCallDelayMs;
@@ -47,6 +48,7 @@ struct NetPortTimings {
     int pingIntervalMs = kPingIntervalMs;
     int probeIntervalMs = kProbeIntervalMs;
     int closeDrainMs = kCloseDrainMs;
+    int closeStallMs = kCloseStallMs;
 };
 
 class CPortNet : public CPortInterface {
