@@ -34,4 +34,9 @@ int waitForStopSignal() {
     return number;
 }
 
+void releaseStopSignals() {
+    const sigset_t set = stopSignals();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
 }  // namespace platform

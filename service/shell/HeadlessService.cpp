@@ -42,6 +42,7 @@ int CHeadlessService::run(std::ostream& out, std::ostream& err) {
     if (started != kServing)
         return started;
     const int signal = platform::waitForStopSignal();
+    platform::releaseStopSignals();
     TraceWrite("CHeadlessService::run", __LINE__, "stop signal %d", signal);
     if (service.stop())
         return kExitStopped;

@@ -116,7 +116,14 @@ std::optional<size_t> binaryGraphicLength(std::string_view pending, bool ending,
         from = comma + 1;
     }
     std::string count(pending.substr(commas[0] + 1, commas[1] - commas[0] - 1));
-    size_t length = commas[3] + 1 + static_cast<size_t>(std::max(0, number(count, 0)));
+    // No label holds a larger graphic; a larger count would swallow every later command.
+    constexpr int kMaxGraphicBytes = 8 * 1024 * 1024;
+    const int bytes = number(count, 0);
+    if (bytes < 0 || bytes > kMaxGraphicBytes) {
+        malformed = true;
+        return std::nullopt;
+    }
+    size_t length = commas[3] + 1 + static_cast<size_t>(bytes);
     return length <= pending.size() ? std::optional<size_t>(length) : whole();
 }
 
@@ -486,7 +493,8 @@ std::optional<size_t> ZplDecoder::commandLength(std::string_view pending, bool e
                                                   : whole();
     if (key == "^FD" || key == "^FV")
         return upTo("^");  // field data may hold a tilde
-    if (key == "^GF" && pending.size() > 3 && std::toupper(pending[3]) == 'B') {
+    if (key == "^GF" && pending.size() > 3 &&
+        std::toupper(static_cast<unsigned char>(pending[3])) == 'B') {
         bool malformed = false;
         std::optional<size_t> length = binaryGraphicLength(pending, ending, malformed);
         if (!malformed)

@@ -1,5 +1,6 @@
-// One running instance per name across the machine's processes: the first taker holds
-// the name until its lock object goes (or its process ends, however it ends).
+// One running instance per name among the processes that share this computer's network
+// name space (all of a user's, outside containers): the first taker holds the name until
+// its lock object goes (or its process ends, however it ends).
 #pragma once
 
 #include <memory>

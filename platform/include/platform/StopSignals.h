@@ -11,5 +11,8 @@ namespace platform {
 void holdStopSignals();
 // Waits for a stop signal held back by holdStopSignals; its number.
 int waitForStopSignal();
+// After the first stop signal: a second one ends the process at once, as it would any
+// program, should the orderly stop take too long for whoever asked.
+void releaseStopSignals();
 
 }  // namespace platform
