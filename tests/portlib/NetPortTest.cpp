@@ -160,6 +160,16 @@ protected:
         parser->SetDataReceiver(0, onData);
         parser->SetPowerStatusReceiver(0, onPower);
     }
+    // Small socket buffers at both ends and no read thread: a peer that stalls holds
+    // back the host's writes soon.
+    void openWithSmallBuffers() {
+        peer.stop();
+        ASSERT_TRUE(peer.start(4096));
+        port.SetSendBufferSize(4096);
+        port.useReadThread = false;
+        open();
+        ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+    }
     // Trace lines whose text (after the method and line number) is exactly `text`.
     int linesSaying(const std::string& text) {
         int count = 0;
@@ -312,12 +322,7 @@ TEST_F(NetPortTest, IdleReadProbesOnlyWhileTheHostIsNotWriting) {
 }
 
 TEST_F(NetPortTest, SendThatStaysBlockedGivesUpWithoutLosingOrRepeatingBytes) {
-    peer.stop();
-    ASSERT_TRUE(peer.start(4096));
-    port.SetSendBufferSize(4096);
-    port.useReadThread = false;
-    open();
-    ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+    ASSERT_NO_FATAL_FAILURE(openWithSmallBuffers());
     peer.stall(true);
 
     std::string sent;
@@ -342,12 +347,7 @@ TEST_F(NetPortTest, SendThatStaysBlockedGivesUpWithoutLosingOrRepeatingBytes) {
 // An answer the host never read makes a plain close a reset, which drops the end of the
 // job still on its way; the close waits for the printer to take it.
 TEST_F(NetPortTest, CloseRightAfterAWriteDeliversItAllThoughAnAnswerLiesUnread) {
-    peer.stop();
-    ASSERT_TRUE(peer.start(4096));
-    port.SetSendBufferSize(4096);
-    port.useReadThread = false;
-    open();
-    ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+    ASSERT_NO_FATAL_FAILURE(openWithSmallBuffers());
     ASSERT_TRUE(peer.sendToAll("status"));
     peer.stall(true);
     const std::string job(6000, 'j');
