@@ -1,5 +1,7 @@
 #include "Journal.h"
 
+#include <algorithm>
+
 namespace vprinter {
 
 bool Journal::writeTo(const std::string& path) {
@@ -49,6 +51,18 @@ bool Journal::waitFor(const std::function<bool(const Elements&)>& ready,
                       std::chrono::milliseconds timeout) const {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, timeout, [&] { return ready(elements_); });
+}
+
+bool Journal::waitForCount(const std::string& type, size_t count,
+                           std::chrono::milliseconds timeout) const {
+    return waitFor(
+        [&](const Elements& elements) {
+            return static_cast<size_t>(
+                       std::count_if(elements.begin(), elements.end(), [&](const Json::Value& e) {
+                           return e["type"].asString() == type;
+                       })) >= count;
+        },
+        timeout);
 }
 
 }  // namespace vprinter

@@ -30,6 +30,9 @@ public:
     // Waits until `ready` holds for the elements, at most `timeout`.
     bool waitFor(const std::function<bool(const Elements&)>& ready,
                  std::chrono::milliseconds timeout) const;
+    // Waits until at least `count` elements of `type` are there, at most `timeout`.
+    bool waitForCount(const std::string& type, size_t count,
+                      std::chrono::milliseconds timeout) const;
 
     // One element as its journal line, without the line end.
     static std::string line(const Json::Value& element);

@@ -25,13 +25,7 @@ protected:
 
     // The printer decodes on its own thread: a label is all there once it has ended.
     bool labelsArrived(size_t count) {
-        return printer.journal().waitFor(
-            [&](const vprinter::Journal::Elements& elements) {
-                return std::count_if(elements.begin(), elements.end(), [](const auto& e) {
-                           return e["type"].asString() == "label_end";
-                       }) >= static_cast<long>(count);
-            },
-            std::chrono::seconds(10));
+        return printer.journal().waitForCount("label_end", count, std::chrono::seconds(10));
     }
     Lines fieldTexts() {
         Lines texts;

@@ -3,8 +3,6 @@
 // at a printer.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "BridgeTestSupport.h"
 #include "ThermalPrinterController.h"
 #include "VirtualPrinter.h"
@@ -31,14 +29,8 @@ protected:
 
     // The printer decodes on its own thread: what a host sent is there once the element
     // that ends it has arrived.
-    bool arrived(const char* type, size_t count = 1) {
-        return printer.journal().waitFor(
-            [&](const vprinter::Journal::Elements& elements) {
-                return std::count_if(elements.begin(), elements.end(), [&](const auto& e) {
-                           return e["type"].asString() == type;
-                       }) >= static_cast<long>(count);
-            },
-            std::chrono::seconds(10));
+    bool arrived(const char* type) {
+        return printer.journal().waitForCount(type, 1, std::chrono::seconds(10));
     }
     Lines texts() {
         Lines values;
