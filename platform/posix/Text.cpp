@@ -142,4 +142,15 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::vector<std::string> splitFields(std::string_view text, char delimiter) {
+    std::vector<std::string> out(1);
+    for (char c : text) {
+        if (c == delimiter)
+            out.emplace_back();
+        else
+            out.back() += c;
+    }
+    return out;
+}
+
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "cvnlblapi.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -35,17 +36,6 @@ constexpr int kCodes[] = {CVNLBL_STATUS_COVER_OPEN,      CVNLBL_STATUS_PAPER_EMP
                           CVNLBL_STATUS_RIBBON_END,      CVNLBL_STATUS_CUTTER_JAMMED,
                           CVNLBL_STATUS_MEDIA_DETECTION, CVNLBL_STATUS_HEAD_OVERHEAT,
                           CVNLBL_STATUS_PAUSED};
-
-std::vector<std::string> fields(const std::string& text) {
-    std::vector<std::string> out(1);
-    for (char c : text) {
-        if (c == ',')
-            out.emplace_back();
-        else
-            out.back() += c;
-    }
-    return out;
-}
 
 // A flag field: "0" or "1"; anything else is unreadable.
 std::optional<bool> flag(const std::vector<std::string>& parts, size_t index, bool optional) {
@@ -168,8 +158,8 @@ int64_t CStatusQuery::decisionAt() const {
 int CStatusQuery::code() const {
     Conditions conditions{};
     if (hostStatus_.size() == 3) {
-        std::vector<std::string> first = fields(hostStatus_[0]);
-        std::vector<std::string> second = fields(hostStatus_[1]);
+        std::vector<std::string> first = platform::splitFields(hostStatus_[0], ',');
+        std::vector<std::string> second = platform::splitFields(hostStatus_[1], ',');
         auto paper = flag(first, kPaperOutField, false);
         auto pause = flag(first, kPauseField, false);
         auto hot = flag(first, kOverTemperatureField, true);

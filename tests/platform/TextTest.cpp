@@ -41,3 +41,11 @@ TEST(TextTest, AsciiCaseLeavesOtherBytesAlone) {
 }
 
 }  // namespace
+
+// A printer's status fields sit at fixed places: an empty one must keep its place.
+TEST(TextTest, SplitFieldsKeepsEmptyFieldsInTheirPlaces) {
+    using Fields = std::vector<std::string>;
+    EXPECT_EQ(platform::splitFields("030,0,,1", ','), (Fields{"030", "0", "", "1"}));
+    EXPECT_EQ(platform::splitFields(",", ','), (Fields{"", ""}));
+    EXPECT_EQ(platform::splitFields("", ','), Fields{""});
+}

@@ -26,15 +26,9 @@ bool isPrefix(char c) {
     return c == '^' || c == '~';
 }
 
-std::vector<std::string> split(const std::string& params) {
-    std::vector<std::string> out(1);
-    for (char c : params) {
-        if (c == ',')
-            out.emplace_back();
-        else
-            out.back() += c;
-    }
-    return out;
+// A command's parameters, empty ones included.
+std::vector<std::string> split(std::string_view params) {
+    return platform::splitFields(params, ',');
 }
 
 std::string at(const std::vector<std::string>& parts, size_t index) {

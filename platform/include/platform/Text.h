@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -29,5 +30,9 @@ std::string utf8ToAnsi(std::string_view text);
 std::string asciiUpper(std::string_view text);
 std::string asciiLower(std::string_view text);
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// The fields of a text between its delimiters, empty ones included: "a,,b" gives "a",
+// "" and "b"; the empty text gives one empty field.
+std::vector<std::string> splitFields(std::string_view text, char delimiter);
 
 }  // namespace platform
