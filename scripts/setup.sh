@@ -1,12 +1,12 @@
 # Sourced by ./run and ./test: installs the Debian packages the build needs (only those
 # that are missing, with one quiet apt-get update) and offers configure_and_build. curl is
-# for the jobs the ./run demo sends; scdoc writes the manual page, dpkg-dev and file let
-# cpack make the Debian package; systemd and desktop-file-utils check the unit and the
-# desktop entries in the tests.
+# for the jobs the ./run demo sends.
 
 VEMBRIX_PACKAGES=(cmake ninja-build g++ pkg-config curl libjsoncpp-dev libgtest-dev libgmock-dev
-  libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum
-  scdoc dpkg-dev file systemd desktop-file-utils)
+  libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum)
+# scdoc writes the manual page, dpkg-dev and file let cpack make the Debian package, and
+# systemd and desktop-file-utils check the user unit and the desktop entries in the tests.
+VEMBRIX_PACKAGES+=(scdoc dpkg-dev file systemd desktop-file-utils)
 
 install_missing_packages() {
   local missing=()
