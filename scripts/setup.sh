@@ -4,6 +4,7 @@
 
 VEMBRIX_PACKAGES=(cmake ninja-build g++ pkg-config curl libjsoncpp-dev libgtest-dev libgmock-dev
   libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum)
+
 # scdoc writes the manual page, dpkg-dev and file let cpack make the Debian package, and
 # systemd and desktop-file-utils check the user unit and the desktop entries in the tests.
 VEMBRIX_PACKAGES+=(scdoc dpkg-dev file systemd desktop-file-utils)
