@@ -8,12 +8,14 @@ fail() {
     exit 1
 }
 
-# The processes the checks started; the test's exit stops those still running.
-STARTED=()
+# Stops the programs this shell started and has not waited for yet: only those, since
+# the number of one it has waited for may be another process's by now.
 stop_started() {
-    for pid in "${STARTED[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-    for pid in "${STARTED[@]}"; do wait "$pid" 2>/dev/null || true; done
-    STARTED=()
+    local pids
+    pids=$(jobs -p)
+    [ -n "$pids" ] || return 0
+    kill -TERM $pids 2>/dev/null || true
+    wait $pids 2>/dev/null || true
 }
 
 # The unit passes systemd's check and both desktop entries desktop-file-validate's,
@@ -56,7 +58,6 @@ exercise_installed() {
     "$bin/vprinter" --port 0:escpos --port 0:zpl --control --journal "$run/journal" \
         >"$run/vprinter.out" 2>&1 &
     printer_pid=$!
-    STARTED+=("$printer_pid")
     wait_for_line "$run/vprinter.out" '^vprinter' "$printer_pid" || fail "vprinter did not start"
 
     port=$(free_port) || fail "no free port"
@@ -73,15 +74,15 @@ exercise_installed() {
 
     "$bin/vembrix" --headless >"$run/service.out" 2>&1 &
     service_pid=$!
-    STARTED+=("$service_pid")
     wait_for_line "$run/service.out" "serving on port $port" "$service_pid" ||
         fail "the service did not start: $(cat "$run/service.out")"
     result=$(curl -sS --max-time 10 -X POST \
         --data-binary '{"id":7,"mode":0,"functions":{"func1":{"printText":["Printed by the installed service\n",0,0,0,1,1,0,0]},"func2":{"cutPaper":[65]}}}' \
-        "http://127.0.0.1:$port/vembrix/Till")
+        "http://127.0.0.1:$port/vembrix/Till") || fail "the job could not be posted"
     id=$(response_id_of "$result")
     [ -n "$id" ] || fail "the job was not taken: $result"
-    result=$(curl -sS --max-time 40 "http://127.0.0.1:$port/vembrix/Till/$id")
+    result=$(curl -sS --max-time 40 "http://127.0.0.1:$port/vembrix/Till/$id") ||
+        fail "no result for the job"
     grep -q '"Result":"success"' <<<"$result" || fail "the job did not print: $result"
     kill -TERM "$service_pid"
     wait "$service_pid" || status=$?
