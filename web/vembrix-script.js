@@ -377,10 +377,17 @@
       return this.collect(await this.submitDocument(JSON.stringify(document)), options);
     }
 
-    // A label printer's status: {code, text}.
+    // A label printer's status: {code, text}. A fault is a status too, though the
+    // service fails the job that read it.
     async readLabelStatus(options = {}) {
-      const result = await this.labelJob().ReadStatus(options.waitMs ?? 0, 1).send(options);
-      const code = result.readStatus ? result.readStatus[0] : 8;
+      let statuses;
+      try {
+        statuses = (await this.labelJob().ReadStatus(options.waitMs ?? 0, 1).send(options)).readStatus;
+      } catch (error) {
+        if (!(error instanceof VembrixError) || !error.readStatus) throw error;
+        statuses = error.readStatus;
+      }
+      const code = statuses?.[0] ?? 8;
       return { code, text: LABEL_STATUS[code] ?? `status ${code}` };
     }
 

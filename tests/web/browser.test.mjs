@@ -163,6 +163,44 @@ describe('vembrix.js', () => {
   });
 });
 
+test('the README\'s example prints pasted into a fresh page', async () => {
+  const readme = fs.readFileSync(path.join(sourceDir, 'README.md'), 'utf8');
+  const example = /## Printing from a web page[^]*?```html\n([^]*?)```/.exec(readme)[1];
+  for (const file of ['vembrix.js', 'vembrix-script.js'])
+    fs.copyFileSync(path.join(sourceDir, 'web', file), path.join(world.scratchDir, file));
+  fs.writeFileSync(path.join(world.scratchDir, 'readme.html'),
+    `<!doctype html><meta charset="utf-8">\n${example.replace('port: 8080', `port: ${world.port}`)}`);
+  const page = await browser.newPage();
+  const alerts = [];
+  page.on('dialog', async (dialog) => {
+    alerts.push(dialog.message());
+    await dialog.dismiss();
+  });
+  await page.goto(`http://localhost:${world.webPort}/scratch/readme.html`);
+  let journal = [];
+  for (let tries = 0; tries < 100 && alerts.length === 0 && !journal.some((e) => e.type === 'cut'); ++tries) {
+    await new Promise((resolve) => setTimeout(resolve, 100));
+    journal = await world.journal();
+  }
+  assert.deepEqual(alerts, []);
+  assert.deepEqual(receiptLines(journal), ['Grüße – 5,00 €']);
+  assert.ok(journal.some((e) => e.type === 'barcode' && e.data === '1234567890'));
+  await page.close();
+});
+
+test('a label printer\'s status reaches the page, a fault as well', async () => {
+  const page = await pageAt();
+  const read = () => withClient(page, world.port, `return vembrix.printer('Labels').readLabelStatus();`);
+  assert.deepEqual(await read(), { code: 0, text: 'ready' });
+  await world.control('paper out');
+  try {
+    assert.deepEqual(await read(), { code: 1, text: 'paper empty' });
+  } finally {
+    await world.control('paper ok');
+  }
+  await page.close();
+});
+
 describe('the sample page', () => {
   async function demoPage(url) {
     const page = await pageAt(url);
@@ -179,7 +217,7 @@ describe('the sample page', () => {
   test('prints a receipt and a label from a web server and lists the printers', async () => {
     const page = await demoPage(`http://localhost:${world.webPort}/web/demo/index.html?port=${world.port}`);
     const printers = await page.$$eval('#printer option', (options) => options.map((o) => o.value));
-    assert.deepEqual(printers.sort(), ['Labels', 'Off', 'Till']);
+    assert.deepEqual(printers.sort(), ['Labels', 'Off', 'Till', 'Unwatched']);
 
     await page.select('#printer', 'Till');
     await page.$eval('#receipt-text', (e) => { e.value = 'Grüße – 5,00 €'; });

@@ -78,9 +78,11 @@ function control(port, line) {
   });
 }
 
-// Serves the source tree's web/ at /web/ and the test pages at /pages/.
-function startWebServer(port) {
-  const roots = { '/web/': path.join(sourceDir, 'web'), '/pages/': path.join(sourceDir, 'tests/web/pages') };
+// Serves the source tree's web/ at /web/, the test pages at /pages/ and a folder the
+// tests write pages into at /scratch/.
+function startWebServer(port, scratchDir) {
+  const roots = { '/web/': path.join(sourceDir, 'web'), '/pages/': path.join(sourceDir, 'tests/web/pages'),
+    '/scratch/': scratchDir };
   const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.png': 'image/png',
     '.bmp': 'image/bmp' };
   const server = http.createServer((request, response) => {
@@ -97,9 +99,10 @@ function startWebServer(port) {
   return new Promise((resolve) => server.listen(port, '127.0.0.1', () => resolve(server)));
 }
 
-// Starts everything. Printers: Till (receipt, CheckStatus as asked), Labels (label),
-// Off (receipt on a port nobody listens on: a printer that is switched off).
-export async function startPrinting({ watchTill = true } = {}) {
+// Starts everything. Printers: Till (receipt, watched: CheckStatus=1), Unwatched (the
+// same receipt printer, opened per job), Labels (label), Off (receipt on a port nobody
+// listens on: a printer that is switched off).
+export async function startPrinting() {
   const home = fs.mkdtempSync(path.join(os.tmpdir(), 'vembrix-web-'));
   const env = { ...process.env, VEMBRIX_HOME: home };
   const printer = spawn(path.join(bin, 'vprinter'), ['--port', '0:escpos', '--port', '0:zpl', '--control'],
@@ -113,8 +116,10 @@ export async function startPrinting({ watchTill = true } = {}) {
     const vembrix = path.join(bin, 'vembrix');
     const run = (...args) => execFileSync(vembrix, args, { env, stdio: 'pipe' });
     run('settings', 'set', `ListenPort=${world.port}`);
-    run('printer', 'add', 'Till', 'PrinterType=POSPrinter', 'PortType=2', 'PortName=127.0.0.1',
-      `BaudRate=${portOf('escpos')}`, `CheckStatus=${watchTill ? 1 : 0}`);
+    for (const [name, watched] of [['Till', 1], ['Unwatched', 0]]) {
+      run('printer', 'add', name, 'PrinterType=POSPrinter', 'PortType=2', 'PortName=127.0.0.1',
+        `BaudRate=${portOf('escpos')}`, `CheckStatus=${watched}`);
+    }
     run('printer', 'add', 'Labels', 'PrinterType=LabelPrinter', 'PortType=2', 'PortName=127.0.0.1',
       `BaudRate=${portOf('zpl')}`);
     run('printer', 'add', 'Off', 'PrinterType=POSPrinter', 'PortType=2', 'PortName=127.0.0.1',
@@ -123,13 +128,15 @@ export async function startPrinting({ watchTill = true } = {}) {
     world.processes.push(service);
     await lineOf(service, /serving on port/, 'vembrix');
     world.webPort = await freePort();
-    world.servers.push(await startWebServer(world.webPort));
+    world.scratchDir = fs.mkdtempSync(path.join(home, 'scratch-'));
+    world.servers.push(await startWebServer(world.webPort, world.scratchDir));
   } catch (error) {
     await stopPrinting(world);
     throw error;
   }
   world.journal = async () => (await control(world.controlPort, 'journal')).map((l) => JSON.parse(l));
   world.clearJournal = () => control(world.controlPort, 'clear');
+  world.control = (line) => control(world.controlPort, line);
   world.stop = () => stopPrinting(world);
   return world;
 }

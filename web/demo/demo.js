@@ -2,7 +2,7 @@
 // the page and printed through vembrix-script.js (the global `vembrix`).
 (function () {
   'use strict';
-  const { Vembrix, LABEL_STATUS } = window.vembrix;
+  const { Vembrix } = window.vembrix;
   const $ = (id) => document.getElementById(id);
   const LOGO_WIDTH = 384; // dots: half the paper, sharp on any receipt printer
   const BAND_ROWS = 128; // rows per GS v 0 band
@@ -159,7 +159,8 @@
   async function labelStatus() {
     const printer = selectedPrinter();
     const status = await printer.readLabelStatus({ timeout: 10 });
-    return `success: ${printer.name} says ${status.code}, ${LABEL_STATUS[status.code] ?? status.text}`;
+    if (status.code !== 0) throw new Error(`${printer.name} reports ${status.text} (${status.code})`);
+    return `ready: ${printer.name} reports no fault`;
   }
 
   function start() {
