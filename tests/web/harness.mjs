@@ -99,26 +99,31 @@ function startWebServer(port, scratchDir) {
   return new Promise((resolve) => server.listen(port, '127.0.0.1', () => resolve(server)));
 }
 
-// Starts everything. Printers: Till (receipt, watched: CheckStatus=1), Unwatched (the
-// same receipt printer, opened per job), Labels (label), Off (receipt on a port nobody
-// listens on: a printer that is switched off).
+// Starts everything. Printers: Till (receipt, watched: CheckStatus=1), Unwatched (a
+// receipt printer on a port of its own, opened per job: a shared port would stay open
+// for Till), Labels (label), Off (receipt on a port nobody listens on: a printer that
+// is switched off).
 export async function startPrinting() {
   const home = fs.mkdtempSync(path.join(os.tmpdir(), 'vembrix-web-'));
   const env = { ...process.env, VEMBRIX_HOME: home };
-  const printer = spawn(path.join(bin, 'vprinter'), ['--port', '0:escpos', '--port', '0:zpl', '--control'],
+  const printer = spawn(path.join(bin, 'vprinter'),
+    ['--port', '0:escpos', '--port', '0:escpos', '--port', '0:zpl', '--control'],
     { env, stdio: ['ignore', 'pipe', 'inherit'] });
   const world = { home, processes: [printer], servers: [] };
   try {
     const line = await lineOf(printer, /^vprinter /, 'vprinter');
-    const portOf = (kind) => Number(new RegExp(`${kind} 127\\.0\\.0\\.1:(\\d+)`).exec(line)[1]);
+    const portsOf = (kind) => [...line.matchAll(new RegExp(`${kind} 127\\.0\\.0\\.1:(\\d+)`, 'g'))]
+      .map((match) => Number(match[1]));
+    const [tillPort, unwatchedPort] = portsOf('escpos');
+    const portOf = (kind) => portsOf(kind)[0];
     world.controlPort = portOf('control');
     world.port = await freePort();
     const vembrix = path.join(bin, 'vembrix');
     const run = (...args) => execFileSync(vembrix, args, { env, stdio: 'pipe' });
     run('settings', 'set', `ListenPort=${world.port}`);
-    for (const [name, watched] of [['Till', 1], ['Unwatched', 0]]) {
+    for (const [name, port, watched] of [['Till', tillPort, 1], ['Unwatched', unwatchedPort, 0]]) {
       run('printer', 'add', name, 'PrinterType=POSPrinter', 'PortType=2', 'PortName=127.0.0.1',
-        `BaudRate=${portOf('escpos')}`, `CheckStatus=${watched}`);
+        `BaudRate=${port}`, `CheckStatus=${watched}`);
     }
     run('printer', 'add', 'Labels', 'PrinterType=LabelPrinter', 'PortType=2', 'PortName=127.0.0.1',
       `BaudRate=${portOf('zpl')}`);
