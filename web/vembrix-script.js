@@ -147,6 +147,8 @@
     },
   };
 
+  // The longest wait for a result the service grants a status query, in seconds.
+  const MAX_TIMEOUT = 300;
   const INT_MIN = -2147483648;
   const INT_MAX = 2147483647;
 
@@ -524,9 +526,9 @@
 
     timeoutOf(options, fallback = this.timeout) {
       const timeout = options.timeout ?? fallback;
-      if (!Number.isInteger(timeout) || timeout < 0 || timeout > 86400) {
+      if (!Number.isInteger(timeout) || timeout < 0 || timeout > MAX_TIMEOUT) {
         throw new VembrixError('invalid-argument',
-          `timeout is whole seconds, 0 to 86400 (got ${timeout})`);
+          `timeout is whole seconds, 0 to ${MAX_TIMEOUT} (got ${timeout})`);
       }
       return timeout;
     }

@@ -9,14 +9,15 @@ export interface VembrixOptions {
   host?: string;
   /** The service's ListenPort; 8080. */
   port?: number;
-  /** Whole seconds a job's result is waited for; 30. */
+  /** Whole seconds a job's result is waited for; 30, at most 300. */
   timeout?: number;
   /** A fetch to use instead of the global one. */
   fetch?: typeof fetch;
 }
 
 export interface SendOptions {
-  /** Whole seconds this job's result is waited for; the client's timeout by default. */
+  /** Whole seconds this job's result is waited for, at most 300; the client's timeout
+   *  by default. */
   timeout?: number;
 }
 

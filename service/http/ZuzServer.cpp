@@ -48,7 +48,10 @@ int CZuzServer::startZuzServer() {
     m_context.headTimeout = m_options.headTimeout;
     m_context.statusTimeout = m_options.statusTimeout;
     // A finished job wakes the thread, so the poll waiting for it is answered at once.
-    m_resultListener = m_context.controller->addResultListener([this] { m_waiter.wake(); });
+    m_resultListener = m_context.controller->addResultListener([this] {
+        m_resultsChanged = true;
+        m_waiter.wake();
+    });
 
     GetLocalAddresses();
     m_stop = false;
@@ -239,12 +242,13 @@ void CZuzServer::ServerThread() {
         m_retired.clear();
     }
     // Polls still waiting get their answer now rather than after a restart.
-    const std::vector<SocketInfo*> entries = snapshot(watched, watchedEntries);
-    for (SocketInfo* entry : entries) {
-        if (entry->request && entry->request->waitingForResult())
+    for (SocketInfo* entry : snapshot(watched, watchedEntries)) {
+        if (entry->request && entry->request->waitingForResult()) {
             entry->request->endPollNow();
+            entry->request->deadlinePassed();
+            advance(*entry);
+        }
     }
-    answerWaitingPolls(entries);
     m_retired.clear();
     {
         std::lock_guard<std::mutex> guard(m_threadLock);
@@ -436,32 +440,29 @@ void CZuzServer::sendResponse(SocketInfo& entry) {
 }
 
 void CZuzServer::serveTimesAndResults(const std::vector<SocketInfo*>& entries) {
+    const bool resultsChanged = m_resultsChanged.exchange(false);
     const Clock::time_point now = Clock::now();
     for (SocketInfo* entry : entries) {
         if (entry->retired || entry->listener)
             continue;
         const std::optional<Clock::time_point> due = deadlineOf(*entry);
-        if (!due || *due > now)
-            continue;
+        const bool overdue = due && *due <= now;
         if (entry->lastSendProgress) {
-            TraceError("CZuzServer::ServerThread", __LINE__,
-                       "IP=%s, port=%d, send stopped: nothing taken for %lld ms",
-                       entry->peer.text.c_str(), entry->peer.port,
-                       static_cast<long long>(m_options.sendStallLimit.count()));
-            retire(*entry);
-        } else if (!entry->request->waitingForResult()) {
-            entry->request->deadlinePassed();
-            advance(*entry);
+            if (overdue) {
+                TraceError("CZuzServer::ServerThread", __LINE__,
+                           "IP=%s, port=%d, send stopped: nothing taken for %lld ms",
+                           entry->peer.text.c_str(), entry->peer.port,
+                           static_cast<long long>(m_options.sendStallLimit.count()));
+                retire(*entry);
+            }
+            continue;
         }
-    }
-    answerWaitingPolls(entries);
-}
-
-void CZuzServer::answerWaitingPolls(const std::vector<SocketInfo*>& entries) {
-    for (SocketInfo* entry : entries) {
-        if (!entry->retired && entry->request && entry->request->waitingForResult() &&
-            entry->request->resumePoll())
-            sendResponse(*entry);
+        CZuzHTTPRequest& request = *entry->request;
+        if (overdue)
+            request.deadlinePassed();
+        else if (resultsChanged && request.waitingForResult())
+            request.resumePoll();
+        advance(*entry);
     }
 }
 

@@ -98,7 +98,6 @@ private:
     void advance(SocketInfo& entry);
     void sendResponse(SocketInfo& entry);
     void serveTimesAndResults(const std::vector<SocketInfo*>& entries);
-    void answerWaitingPolls(const std::vector<SocketInfo*>& entries);
     std::optional<Clock::time_point> deadlineOf(const SocketInfo& entry) const;
     int msUntilNextDeadline(const std::vector<SocketInfo*>& entries) const;
     void retire(SocketInfo& entry);
@@ -125,4 +124,5 @@ private:
     std::vector<std::string> m_localAddresses;  // written at start, before the thread
     ZuzRequestContext m_context;
     int m_resultListener = -1;
+    std::atomic<bool> m_resultsChanged{false};  // since the polls were last asked
 };

@@ -91,6 +91,7 @@ test('arguments are checked before anything is sent', () => {
     [() => till.posJob().call('Prints', 1, 1), /is not a function of this job/],
     [() => till.posJob({ id: 0 }), /job id/],
     [() => new Vembrix({ port: 70000 }), /port/],
+    [() => new Vembrix({ timeout: 301 }), /0 to 300/],
   ];
   for (const [call, message] of refused)
     assert.throws(call, (e) => e.code === 'invalid-argument' && message.test(e.message), String(call));
