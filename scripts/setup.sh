@@ -3,7 +3,9 @@
 # for the jobs the ./run demo sends.
 
 VEMBRIX_PACKAGES=(cmake ninja-build g++ pkg-config curl libjsoncpp-dev libgtest-dev libgmock-dev
-  libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum)
+  libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum chromium)
+# The browser tests run under Node; Debian's own comes in where none is installed.
+command -v npm >/dev/null || VEMBRIX_PACKAGES+=(nodejs npm)
 
 install_missing_packages() {
   local missing=()
@@ -25,6 +27,20 @@ configure_and_build() {
   shift
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" --parallel "$(nproc)"
+  install_web_test_packages "$dir"
+}
+
+# The npm packages of the browser tests (tests/web/package-lock.json) into DIR/web-test;
+# a later run installs them again only when the lock file changed.
+install_web_test_packages() {
+  local target=$1/web-test
+  if [ -d "$target/node_modules" ] && cmp -s tests/web/package-lock.json "$target/package-lock.json"; then
+    return 0
+  fi
+  echo "Installing the browser tests' npm packages into $target"
+  mkdir -p "$target"
+  cp tests/web/package.json tests/web/package-lock.json "$target/"
+  (cd "$target" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 }
 
 install_missing_packages
