@@ -174,12 +174,10 @@ int CZuzHTTPRequest::ReceiveData() {
         if (m_parseState == kComplete)
             return 0;
         if (got == 0) {
-            // The client closed its side: a body is taken as it came; a head can never
-            // complete.
+            // The client closed its side: a body is taken as it came (a head that never
+            // completes leaves the connection to be closed as the client's).
             if (m_parseState == kBody)
                 finishRequest();
-            else
-                m_abandoned = true;
             return 0;
         }
         total += got;

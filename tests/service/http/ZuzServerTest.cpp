@@ -255,6 +255,12 @@ TEST_F(ServerTest, BodiesAreTakenAsTheyArriveWithinTheWaits) {
     ASSERT_TRUE(early.send(withLength(json.size() + 50, json)));
     early.closeSending();
     EXPECT_NE(std::string::npos, early.readAll().value_or("").find("\"Result\":\"ready\""));
+    // The same when the close comes on its own, after the bytes were read.
+    HttpClient late(port);
+    ASSERT_TRUE(late.send(withLength(json.size() + 50, json)));
+    std::this_thread::sleep_for(50ms);
+    late.closeSending();
+    EXPECT_NE(std::string::npos, late.readAll().value_or("").find("\"Result\":\"ready\""));
 }
 
 TEST_F(ServerTest, AnotherMachineIsRefusedUnansweredWhileRestrictPublicIsOn) {
