@@ -1,9 +1,12 @@
 # Sourced by ./run and ./test: installs the Debian packages the build needs (only those
 # that are missing, with one quiet apt-get update) and offers configure_and_build. curl is
-# for the jobs the ./run demo sends.
+# for the jobs the ./run demo sends; zint, libpng and the fonts draw the virtual printer's
+# pictures, and zbar, libdmtx and zxing read their symbols back in the tests.
 
 VEMBRIX_PACKAGES=(cmake ninja-build g++ pkg-config curl libjsoncpp-dev libgtest-dev libgmock-dev
-  libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum)
+  libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum
+  libzint-dev libpng-dev zlib1g-dev fonts-dejavu-extra fonts-droid-fallback
+  libzbar-dev libdmtx-dev libzxing-dev)
 
 install_missing_packages() {
   local missing=()
