@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "PreviewPage.h"
 #include "VirtualPrinter.h"
 
 namespace {
@@ -166,6 +168,15 @@ int main(int argc, char** argv) {
         line += " " + settings.options.listeners[i].language + " " + printer.portName(i);
     if (settings.options.controlPort)
         line += " control 127.0.0.1:" + std::to_string(printer.controlPort());
+    std::unique_ptr<vprinter::PreviewPage> page;
+    if (settings.http) {
+        page = std::make_unique<vprinter::PreviewPage>(*printer.previews());
+        if (!page->start(settings.httpPort)) {
+            std::cerr << "vprinter: cannot serve the page on port " << settings.httpPort << "\n";
+            return 1;
+        }
+        line += " page http://127.0.0.1:" + std::to_string(page->port()) + "/";
+    }
     std::cout << line << std::endl;
     printer.refuse(settings.refuse);
     printer.stall(settings.stall);
@@ -174,6 +185,8 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, onSignal);
     while (!interrupted && !printer.quitRequested())
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (page)
+        page->stop();
     printer.stop();
     return 0;
 }
