@@ -6,7 +6,7 @@
 VEMBRIX_PACKAGES=(cmake ninja-build g++ pkg-config curl libjsoncpp-dev libgtest-dev libgmock-dev
   libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum
   libzint-dev libpng-dev zlib1g-dev fonts-dejavu-extra fonts-droid-fallback
-  libzbar-dev libdmtx-dev libzxing-dev)
+  libzbar-dev libdmtx-dev libzxing-dev chromium)
 
 install_missing_packages() {
   local missing=()
@@ -28,6 +28,17 @@ configure_and_build() {
   shift
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" --parallel "$(nproc)"
+}
+
+# install_test_npm_packages DIR: the npm packages the tests drive a browser with, into
+# DIR/npm-vprinter (puppeteer-core drives Debian's Chromium; it downloads no browser).
+install_test_npm_packages() {
+  local folder=$1/npm-vprinter
+  [ -d "$folder/node_modules/puppeteer-core" ] && return 0
+  command -v npm >/dev/null || return 0
+  mkdir -p "$folder"
+  PUPPETEER_SKIP_DOWNLOAD=1 npm install --prefix "$folder" --no-audit --no-fund --silent \
+    puppeteer-core@24 >/dev/null
 }
 
 install_missing_packages
