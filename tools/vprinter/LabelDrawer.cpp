@@ -62,7 +62,7 @@ MonoImage textLine(const std::u32string& text, const std::string& font, int heig
         int total = 0;
         for (char32_t c : text)
             total += Typeface::advance(c, emWidth, em);
-        MonoImage line(std::max(total, 1), em);
+        MonoImage line(std::max(total, 1), em * 21 / 20);
         int x = 0;
         for (char32_t c : text) {
             Typeface::draw(line, c, x, 0, {emWidth, em, false}, FaceKind::Scalable);

@@ -20,6 +20,10 @@ constexpr CellFont kFontB{9, 17};
 constexpr int kTabCells = 8;
 constexpr int kBottomMargin = 24;
 constexpr int kCutDash = 8;
+// Paper before a cut: from the print head to the cutter for the feeding cuts, a little
+// otherwise.
+constexpr int kCutterDistance = 48;
+constexpr int kCutGap = 8;
 
 CellFont cellFont(const std::string& name) {
     return name == "A" ? kFontA : kFontB;
@@ -99,7 +103,8 @@ void ReceiptDrawer::add(const Json::Value& e, const std::shared_ptr<const MonoIm
         endLine(0);
         symbol(e);
     } else if (type == "cut") {
-        endLine(0);
+        // The feeding cuts move the last line past the cutter first.
+        endLine(e.isMember("feed") ? kCutterDistance + e["feed"].asInt() : kCutGap);
         cut();
     } else if (type == "position") {
         if (e.isMember("x"))

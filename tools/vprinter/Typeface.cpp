@@ -17,6 +17,12 @@ constexpr const char* kCellFace = "DejaVu Sans Mono";
 constexpr const char* kCellBoldFace = "DejaVu Sans Mono:bold";
 constexpr const char* kScalableFace = "DejaVu Sans Condensed:bold";
 constexpr const char* kFallbackFaces[] = {"DejaVu Sans", "Droid Sans Fallback", "NanumGothic"};
+// Scalable glyphs stand on a baseline this far down an em (in hundredths), with room for
+// accents above capitals and descenders below up to the line's height.
+constexpr int kScalableBaseline = 82;
+// A double-width glyph's em and baseline in hundredths of its box.
+constexpr int kWideEm = 92;
+constexpr int kWideBaseline = 84;
 // Kept glyphs before the cache starts over.
 constexpr size_t kMaxGlyphs = 8192;
 
@@ -121,18 +127,22 @@ private:
             double advance = face->glyph->advance.x / 64.0 / 64.0;
             double extent =
                 (face->ascender - face->descender) / static_cast<double>(face->units_per_EM);
-            bool wideGlyph = Typeface::wide(character);
-            double emX = box.width / (advance * (wideGlyph ? 2 : 1));
+            double emX = box.width / advance;
             double emY = box.height / extent;
-            if (wideGlyph)
-                emX = std::min(emX, emY);
+            bool wideGlyph = Typeface::wide(character);
+            // Double-width glyphs are a whole em wide and stand in an em square.
+            if (wideGlyph) {
+                emX = box.width * kWideEm / 100.0;
+                emY = box.height * kWideEm / 100.0;
+            }
             FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(std::max(1.0, emX)),
                                static_cast<FT_UInt>(std::max(1.0, emY)));
-            baseline = static_cast<int>(face->size->metrics.ascender >> 6);
+            baseline = wideGlyph ? box.height * kWideBaseline / 100
+                                 : static_cast<int>(face->size->metrics.ascender >> 6);
         } else {
             FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(box.width),
                                static_cast<FT_UInt>(box.height));
-            baseline = box.height * 4 / 5;
+            baseline = box.height * kScalableBaseline / 100;
         }
         if (FT_Load_Char(
                 face, character,
