@@ -156,7 +156,7 @@ TEST_F(PreviewServer, AFormatThatNeverEndsIsBoundedAndThePrinterKeepsAnswering) 
     sendAll(fd, "^XA");
     std::string field = "^FO10,10^FDendless^FS";
     std::string many;
-    for (int i = 0; i < 30000; ++i)
+    for (int i = 0; i < 21000; ++i)
         many += field;
     sendAll(fd, many);
     int asking = connectTo(printer_->ports()[1]);
@@ -165,6 +165,8 @@ TEST_F(PreviewServer, AFormatThatNeverEndsIsBoundedAndThePrinterKeepsAnswering) 
     EXPECT_EQ(::poll(&entry, 1, 10000), 1);
     ::close(asking);
     ::close(fd);
+    // Waiting for the connections first: a journal waiter wakes on every element.
+    ASSERT_TRUE(printer_->waitForOpenConnections(0, 30s));
     ASSERT_TRUE(waitForPreviews(1));
     Json::Value preview = printer_->journal().elements("preview")[0];
     ASSERT_TRUE(preview.isMember("notes"));
