@@ -11,25 +11,13 @@
 #include <string>
 
 #include "Figures.h"
+#include "LoopbackSockets.h"
 #include "VirtualPrinter.h"
 
 namespace {
 
 using namespace std::string_literals;
 using namespace std::chrono_literals;
-
-int connectTo(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 bool sendAll(int fd, const std::string& bytes) {
     for (size_t done = 0; done < bytes.size();) {
@@ -84,7 +72,7 @@ void drawing(vprinter::VirtualPrinter& printer, size_t listener, const char* wha
         size_t before = printer.journal().elements("preview").size();
         size_t ends = printer.journal().elements(ending).size();
         auto start = figures::Clock::now();
-        int fd = connectTo(printer.ports()[listener]);
+        int fd = vprinter::connectLoopback(printer.ports()[listener]);
         sendAll(fd, bytes);
         printer.journal().waitForCount(ending, ends + 1, 60s);
         auto arrived = figures::Clock::now();
@@ -100,7 +88,7 @@ void drawing(vprinter::VirtualPrinter& printer, size_t listener, const char* wha
 
 std::vector<double> statusRoundTrips(int port, int count) {
     std::vector<double> samples;
-    int fd = connectTo(port);
+    int fd = vprinter::connectLoopback(port);
     for (int i = 0; i < count; ++i) {
         auto start = figures::Clock::now();
         sendAll(fd, "\x10\x04\x01");
@@ -133,7 +121,7 @@ int main() {
     figures::printLatency("status answer, printer idle", statusRoundTrips(printer.ports()[0], 200));
     // A 20,000-line receipt keeps the drawing thread busy for a while.
     size_t before = printer.journal().elements("preview").size();
-    int fd = connectTo(printer.ports()[0]);
+    int fd = vprinter::connectLoopback(printer.ports()[0]);
     sendAll(fd, receipt(20000));
     printer.journal().waitForCount("cut", printer.journal().elements("cut").size() + 1, 60s);
     auto busy = statusRoundTrips(printer.ports()[0], 200);

@@ -4,22 +4,16 @@
 // or terminated) and journaled by name, so that none of its bytes turns into text.
 #include <array>
 
+#include "EscPosBytes.h"
 #include "EscPosDecoder.h"
 
 namespace vprinter {
 namespace {
 
-int byteAt(std::string_view data, size_t i) {
-    return static_cast<unsigned char>(data[i]);
-}
-
-int word(std::string_view data, size_t i) {
-    return byteAt(data, i) | byteAt(data, i + 1) << 8;
-}
-
-int signedWord(std::string_view data, size_t i) {
-    return static_cast<int16_t>(static_cast<uint16_t>(word(data, i)));
-}
+using escpos::alignName;
+using escpos::byteAt;
+using escpos::signedWord;
+using escpos::word;
 
 // The mnemonic of a command's prefix: "ESC =", "GS ( E".
 std::string mnemonic(std::string_view prefix) {

@@ -2,10 +2,16 @@
 
 #include <array>
 
+#include "EscPosBytes.h"
 #include "platform/CodePage.h"
 
 namespace vprinter {
 namespace {
+
+using escpos::alignName;
+using escpos::byteAt;
+using escpos::signedWord;
+using escpos::word;
 
 constexpr unsigned char kNul = 0x00;
 constexpr unsigned char kLf = 0x0A;
@@ -18,25 +24,6 @@ const std::map<int, int> kTables{
     {16, 1252}, {17, 866},  {18, 852},  {19, 858},  {36, 862},  {45, 1250}, {46, 1251},
     {47, 1253}, {48, 1254}, {49, 1255}, {50, 1256}, {51, 1257},
 };
-
-int byteAt(std::string_view data, size_t i) {
-    return static_cast<unsigned char>(data[i]);
-}
-
-int word(std::string_view data, size_t i) {
-    return byteAt(data, i) | byteAt(data, i + 1) << 8;
-}
-
-const char* alignName(int align) {
-    switch (align % 48) {
-        case 1:
-            return "center";
-        case 2:
-            return "right";
-        default:
-            return "left";
-    }
-}
 
 const char* barcodeName(int m) {
     static constexpr std::array kNames{"UPC-A", "UPC-E",   "EAN13",  "EAN8",   "CODE39",

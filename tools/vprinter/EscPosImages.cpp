@@ -6,29 +6,16 @@
 #include <algorithm>
 #include <bit>
 
+#include "EscPosBytes.h"
 #include "EscPosDecoder.h"
 
 namespace vprinter {
 namespace {
 
-int byteAt(std::string_view data, size_t i) {
-    return static_cast<unsigned char>(data[i]);
-}
-
-int word(std::string_view data, size_t i) {
-    return byteAt(data, i) | byteAt(data, i + 1) << 8;
-}
-
-const char* alignName(int align) {
-    switch (align % 48) {
-        case 1:
-            return "center";
-        case 2:
-            return "right";
-        default:
-            return "left";
-    }
-}
+using escpos::alignName;
+using escpos::byteAt;
+using escpos::signedWord;
+using escpos::word;
 
 MonoImage fromRows(std::string_view data, int width, int height) {
     MonoImage image(width, 0);

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "LoopbackSockets.h"
 #include "PreviewPage.h"
 #include "TempHome.h"
 #include "VirtualPrinter.h"
@@ -21,19 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace std::string_literals;
-
-int connectTo(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 void sendAll(int fd, const std::string& bytes) {
     for (size_t done = 0; done < bytes.size();) {
@@ -60,7 +48,7 @@ std::string readUntilClosed(int fd) {
 }
 
 std::string request(int port, const std::string& line) {
-    int fd = connectTo(port);
+    int fd = vprinter::connectLoopback(port);
     if (fd < 0)
         return {};
     std::string head = line + "\r\nHost: 127.0.0.1\r\n\r\n";
@@ -85,7 +73,7 @@ protected:
     }
     // Sends the bytes on a connection of its own and closes it.
     void print(size_t listener, const std::string& bytes) {
-        int fd = connectTo(printer_->ports()[listener]);
+        int fd = vprinter::connectLoopback(printer_->ports()[listener]);
         ASSERT_GE(fd, 0);
         sendAll(fd, bytes);
         ::close(fd);
@@ -151,7 +139,7 @@ TEST_F(PreviewServer, ThePageListsThePicturesNewestFirstAndServesThem) {
 
 TEST_F(PreviewServer, AFormatThatNeverEndsIsBoundedAndThePrinterKeepsAnswering) {
     // Fails when a label without ^XZ is gathered without limit, or holds up the answers.
-    int fd = connectTo(printer_->ports()[1]);
+    int fd = vprinter::connectLoopback(printer_->ports()[1]);
     ASSERT_GE(fd, 0);
     sendAll(fd, "^XA");
     std::string field = "^FO10,10^FDendless^FS";
@@ -159,7 +147,7 @@ TEST_F(PreviewServer, AFormatThatNeverEndsIsBoundedAndThePrinterKeepsAnswering) 
     for (int i = 0; i < 21000; ++i)
         many += field;
     sendAll(fd, many);
-    int asking = connectTo(printer_->ports()[1]);
+    int asking = vprinter::connectLoopback(printer_->ports()[1]);
     sendAll(asking, "~HS");
     pollfd entry{asking, POLLIN, 0};
     EXPECT_EQ(::poll(&entry, 1, 10000), 1);
