@@ -126,6 +126,31 @@ PathParts splitPath(const std::string& url) {
     return {path.size() > 1 ? path.substr(1) : "", ""};
 }
 
+// Names as text on a page: a printer name is the user's, never markup of the page.
+std::string htmlText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
 std::string pageOf(const std::string& content) {
     return std::string("<html><h1>") + kMaker + " " + kProduct + "</h1>\n<p>\n" + content +
            "\n</html>\n";
@@ -149,12 +174,10 @@ int CZuzHTTPRequest::ReceiveData() {
         if (m_parseState == kComplete)
             return 0;
         if (got == 0) {
-            // The client closed its side: a body is taken as it came; a head can never
-            // complete.
+            // The client closed its side: a body is taken as it came (a head that never
+            // completes leaves the connection to be closed as the client's).
             if (m_parseState == kBody)
                 finishRequest();
-            else
-                m_abandoned = true;
             return 0;
         }
         total += got;
@@ -440,8 +463,9 @@ std::string CZuzHTTPRequest::deviceTable(const std::string* statusFilter) const 
         if (statusFilter && device.physicalName != *statusFilter &&
             device.logicalName != *statusFilter)
             continue;
-        table += "    <tr>\n      <td>" + device.logicalName + "</td>\n      <td>" +
-                 device.physicalName + "</td>\n      <td>" + device.portText() + "</td>\n";
+        table += "    <tr>\n      <td>" + htmlText(device.logicalName) + "</td>\n      <td>" +
+                 htmlText(device.physicalName) + "</td>\n      <td>" + htmlText(device.portText()) +
+                 "</td>\n";
         if (statusFilter)
             table += "      <td></td>\n";  // no status is shown
         table += "    </tr>\n";

@@ -305,12 +305,13 @@ void CZuzServer::serveEvents(SocketInfo& entry) {
         sendResponse(entry);
         return;
     }
-    if (events.read) {
+    if (events.read || events.close) {
         if (events.readError) {
             TraceError("CZuzServer::ServerThread", __LINE__, "FD_READ Event error=%d",
                        events.readError);
             return;
         }
+        // A client that closes its side may have ended a body with it: reading tells.
         receive(entry);
         // A request completed by this read is answered whatever else the client did.
         if (entry.retired || entry.request->isComplete())

@@ -155,6 +155,18 @@ TEST_F(ServerTest, PagesAndRefusalsByteForByte) {
     EXPECT_TRUE(traced("not found request url:/Vembrix/"));
 }
 
+TEST_F(ServerTest, PrinterNamesOnPagesAreTextNotMarkup) {
+    home.writeFile("vembrix.ini", std::string(kPrintersIni) +
+                                      "[<b>Till & Co</b>]\r\nPrinterType=2\r\nPhysical=T\"R\"80\r\n"
+                                      "PortType=2\r\nPortName=127.0.0.1\r\n");
+    devices.loadDevices();
+    start();
+    const std::string page = get("/vembrix/device");
+    EXPECT_NE(std::string::npos, page.find("<td>&lt;b&gt;Till &amp; Co&lt;/b&gt;</td>"));
+    EXPECT_NE(std::string::npos, page.find("<td>T&quot;R&quot;80</td>"));
+    EXPECT_EQ(std::string::npos, page.find("<b>"));
+}
+
 TEST(ZuzHTTPRequest, PercentEscapesDecodeAndBrokenOnesStay) {
     const std::pair<const char*, const char*> cases[] = {
         {"/%41b", "/Ab"}, {"%2f%2F", "//"}, {"%%", "%"},      {"%%41", "%41"},  {"a+b", "a+b"},
@@ -243,6 +255,12 @@ TEST_F(ServerTest, BodiesAreTakenAsTheyArriveWithinTheWaits) {
     ASSERT_TRUE(early.send(withLength(json.size() + 50, json)));
     early.closeSending();
     EXPECT_NE(std::string::npos, early.readAll().value_or("").find("\"Result\":\"ready\""));
+    // The same when the close comes on its own, after the bytes were read.
+    HttpClient late(port);
+    ASSERT_TRUE(late.send(withLength(json.size() + 50, json)));
+    std::this_thread::sleep_for(50ms);
+    late.closeSending();
+    EXPECT_NE(std::string::npos, late.readAll().value_or("").find("\"Result\":\"ready\""));
 }
 
 TEST_F(ServerTest, AnotherMachineIsRefusedUnansweredWhileRestrictPublicIsOn) {
