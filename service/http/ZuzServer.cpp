@@ -238,11 +238,13 @@ void CZuzServer::ServerThread() {
             if (!watchedEntries[index]->retired)
                 serveEvents(*watchedEntries[index]);
         }
-        serveTimesAndResults(entries);
+        // The table as it is now: a poll accepted during this turn may already have had
+        // its result.
+        serveTimesAndResults(tableEntries());
         m_retired.clear();
     }
     // Polls still waiting get their answer now rather than after a restart.
-    for (SocketInfo* entry : snapshot(watched, watchedEntries)) {
+    for (SocketInfo* entry : tableEntries()) {
         if (entry->request && entry->request->waitingForResult()) {
             entry->request->endPollNow();
             entry->request->deadlinePassed();
@@ -257,14 +259,17 @@ void CZuzServer::ServerThread() {
     m_threadEnded.notify_all();
 }
 
+std::vector<CZuzServer::SocketInfo*> CZuzServer::tableEntries() const {
+    std::vector<SocketInfo*> entries;
+    std::lock_guard<std::mutex> guard(m_tableLock);
+    for (int i = 0; i < m_count; ++i)
+        entries.push_back(m_sockets[i].get());
+    return entries;
+}
+
 std::vector<CZuzServer::SocketInfo*> CZuzServer::snapshot(
     std::vector<platform::ServerSocket*>& watched, std::vector<SocketInfo*>& watchedEntries) {
-    std::vector<SocketInfo*> entries;
-    {
-        std::lock_guard<std::mutex> guard(m_tableLock);
-        for (int i = 0; i < m_count; ++i)
-            entries.push_back(m_sockets[i].get());
-    }
+    std::vector<SocketInfo*> entries = tableEntries();
     watched.clear();
     watchedEntries.clear();
     for (SocketInfo* entry : entries) {

@@ -87,7 +87,9 @@ private:
     SocketInfo* AddSocketInfo(std::unique_ptr<platform::ServerSocket>& socket, bool isListener);
     void RemoveSocketInfo(int index);
     void ServerThread();
-    // The table as it stands, in accept order, with the news each socket is watched for.
+    // The entries of the table, in accept order.
+    std::vector<SocketInfo*> tableEntries() const;
+    // The table as it stands, with the news each socket is watched for.
     std::vector<SocketInfo*> snapshot(std::vector<platform::ServerSocket*>& watched,
                                       std::vector<SocketInfo*>& watchedEntries);
     void serveEvents(SocketInfo& entry);
