@@ -2,9 +2,7 @@
 // the real printer libraries and a virtual printer on loopback, started, refused, asked
 // to stop; and the printer commands against reachable and unreachable printers.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -16,6 +14,7 @@
 
 #include "ChildProcess.h"
 #include "HttpTestSupport.h"
+#include "PortHolder.h"
 #include "TempHome.h"
 #include "TraceFiles.h"
 #include "VirtualPrinter.h"
@@ -27,33 +26,8 @@ constexpr const char* kHeadlessLine =
     "vembrix runs without a window (no display: neither DISPLAY nor WAYLAND_DISPLAY is set)\n";
 constexpr std::chrono::milliseconds kStartLimit{20000};
 
-// A socket on every IPv4 address of `port` (0 for a free one), listening or only bound.
-class PortHolder {
-public:
-    explicit PortHolder(int port = 0, bool listening = true) {
-        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                 (!listening || listen(fd_, 1) == 0);
-        socklen_t size = sizeof address;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
-    }
-    ~PortHolder() { close(fd_); }
-    bool bound() const { return bound_; }
-    int port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    bool bound_ = false;
-    int port_ = 0;
-};
-
-// A loopback port that was free a moment ago: nobody listens there.
 int freePort() {
-    return PortHolder(0, false).port();
+    return PortHolder::freePort();
 }
 
 std::string networkPrinter(const std::string& name, int type, int tcpPort) {
