@@ -1,9 +1,11 @@
 # Sourced by ./run and ./test: installs the Debian packages the build needs (only those
 # that are missing, with one quiet apt-get update) and offers configure_and_build. curl is
-# for the jobs the ./run demo sends.
+# for the jobs the ./run demo sends; the X server, window manager and X tools are for the
+# tests of the desktop window.
 
 VEMBRIX_PACKAGES=(cmake ninja-build g++ pkg-config curl libjsoncpp-dev libgtest-dev libgmock-dev
-  libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum)
+  libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum
+  qt6-base-dev xvfb icewm xdotool x11-utils)
 
 install_missing_packages() {
   local missing=()

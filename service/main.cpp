@@ -1,5 +1,6 @@
-// The Vembrix service program: without a command (or with --headless) it runs the print
-// service; otherwise it carries out one command and ends.
+// The Vembrix service program: without a command it runs the print service, with its
+// window when there is a display and without one otherwise (or with --headless);
+// with a command it carries that out and ends.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "PrinterCommands.h"
 #include "ProgramFiles.h"
 #include "VembrixService.h"
+#include "WindowFrontend.h"
 
 namespace {
 
@@ -25,6 +27,15 @@ int printVersion() {
     return 0;
 }
 
+bool hasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
 int runHeadless(const char* why) {
     std::cout << "vembrix runs without a window (" << why << ")" << std::endl;
     CHeadlessFrontend headless(std::cerr);
@@ -36,8 +47,12 @@ int runHeadless(const char* why) {
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--headless") == 0)
         return runHeadless("--headless");
-    if (argc == 1)
+    if (argc == 1 && !hasDisplay())
         return runHeadless("no display: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    if (argc == 1) {
+        CWindowFrontend window(argc, argv, std::cerr);
+        return CVembrixService::run(window, std::cout, std::cerr);
+    }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
         return printVersion();
     if (printercommands::isPrinterCommand(argc, argv))

@@ -1,0 +1,75 @@
+#include "SettingsDialog.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "MessageBoxes.h"
+
+CSettingsDialog::CSettingsDialog(CVembrixSettingDlg& presenter, QWidget* parent)
+    : CFramedDialog(parent, Qt::Dialog), m_presenter(presenter), m_listenPort(new QLineEdit(this)) {
+    setObjectName("CVembrixSettingDlg");
+    setCaption(CVembrixSettingDlg::kTitle);
+    m_presenter.attach(*this);
+    m_listenPort->setObjectName("1018");
+    m_listenPort->setMaxLength(5);
+    connect(m_listenPort, &QLineEdit::textEdited, this,
+            [this](const QString& text) { m_presenter.setListenPort(text.toStdString()); });
+    m_showWindow =
+        addCheckBox("1032", "Show window at start program", &CVembrixSettingDlg::setShowWindow);
+    m_checkDupReq =
+        addCheckBox("1033", "Check duplicated request", &CVembrixSettingDlg::setCheckDupReq);
+    m_deviceLog = addCheckBox("1034", "Log", &CVembrixSettingDlg::setDeviceLog);
+
+    auto* port = new QHBoxLayout;
+    port->addWidget(new QLabel("Listening port", this));
+    port->addWidget(m_listenPort);
+    port->addStretch();
+    body()->addLayout(port);
+    for (QCheckBox* box : {m_showWindow, m_checkDupReq, m_deviceLog})
+        body()->addWidget(box);
+
+    auto* save = new QPushButton("Save", this);
+    save->setObjectName("1");
+    save->setDefault(true);
+    connect(save, &QPushButton::clicked, this, [this] {
+        if (m_presenter.OnBnClickedOk())
+            accept();
+        else
+            render();
+    });
+    auto* close = new QPushButton("Close", this);
+    close->setObjectName("2");
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(save);
+    buttons->addWidget(close);
+    body()->addSpacing(6);
+    body()->addLayout(buttons);
+
+    render();
+    setFixedSize(sizeHint().expandedTo(QSize(300, 0)));
+}
+
+QCheckBox* CSettingsDialog::addCheckBox(const char* id, const QString& text,
+                                        void (CVembrixSettingDlg::*set)(bool)) {
+    auto* box = new QCheckBox(text, this);
+    box->setObjectName(id);
+    connect(box, &QCheckBox::clicked, this, [this, set](bool on) { (m_presenter.*set)(on); });
+    return box;
+}
+
+void CSettingsDialog::render() {
+    const VembrixSettingDlgState& s = m_presenter.state();
+    m_listenPort->setText(QString::fromStdString(s.listenPort));
+    m_showWindow->setChecked(s.showWindow);
+    m_checkDupReq->setChecked(s.checkDupReq);
+    m_deviceLog->setChecked(s.deviceLog);
+}
+
+void CSettingsDialog::showMessageBox(const std::string& text) {
+    messageboxes::show(this, text);
+}
