@@ -27,11 +27,16 @@ bool beginsWithIgnoringCase(const std::string& text, const std::string& prefix) 
                                              prefix);
 }
 
-// The first entry that begins with the text, or the first entry; -1 when there is none.
-int selectByPrefix(const std::vector<std::string>& entries, const std::string& text) {
+// The entry that is the text, else the first that begins with it (letter case ignored
+// both times: COM1 is not taken for COM12), else the first entry; -1 when there is none.
+int selectEntry(const std::vector<std::string>& entries, const std::string& text) {
     auto match = std::find_if(entries.begin(), entries.end(), [&](const std::string& entry) {
-        return beginsWithIgnoringCase(entry, text);
+        return platform::equalsIgnoringAsciiCase(entry, text);
     });
+    if (match == entries.end())
+        match = std::find_if(entries.begin(), entries.end(), [&](const std::string& entry) {
+            return beginsWithIgnoringCase(entry, text);
+        });
     if (match != entries.end())
         return static_cast<int>(match - entries.begin());
     return entries.empty() ? -1 : 0;
@@ -182,7 +187,7 @@ void CAddDeviceDlg::fillPorts() {
         layOut();
         return;
     }
-    s.port = selectByPrefix(s.ports, usb ? s.deviceName : m_portName);
+    s.port = selectEntry(s.ports, usb ? s.deviceName : m_portName);
     if (usb)
         applyUsbSelection();
 }

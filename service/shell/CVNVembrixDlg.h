@@ -75,7 +75,7 @@ public:
 
 private:
     void fillList();
-    // The selected row's logical name, or a message when no row is selected.
+    // The selected row; none, once the user has been told, when no row is selected.
     const PrinterRow* takeSelection();
     void say(const std::string& text) const;
 

@@ -141,6 +141,7 @@ TEST_F(AddDeviceDlgTest, UsbEntriesNameTheModelAndChooseItsPrinterType) {
 // when its port is not among those the system lists now.
 TEST_F(AddDeviceDlgTest, EditingAndSavingUnchangedKeepsEveryPrinterAsItWas) {
     discovery.usb = {"0020"};
+    discovery.serial = {"COM2", "COM12"};
     printers.reachable = false;  // an empty name stays empty
     CDeviceInfo wireless = networkPrinter("Wireless", 3, 9100);
     wireless.portType = kPortWirelessNetwork;
@@ -154,6 +155,7 @@ TEST_F(AddDeviceDlgTest, EditingAndSavingUnchangedKeepsEveryPrinterAsItWas) {
         // Unplugged adapter, a device named on the command line, a rate off the list.
         serialPrinter("Unplugged", "COM9", 4800),
         serialPrinter("Pty", "/dev/pts/3", 9600),
+        serialPrinter("Prefix", "COM1", 9600),  // not COM12
         usbPrinter("Attached", "Varo-P30", 2),
         usbPrinter("Unplugged USB", "Varo-L40", 1),
     };
