@@ -132,28 +132,16 @@ bool ChildProcess::waitForOutput(const std::string& text, std::chrono::milliseco
     for (;;) {
         if (out().find(text) != std::string::npos)
             return true;
-        if (ended() || std::chrono::steady_clock::now() >= deadline)
+        // Looks without reaping, so that wait() still gets the exit status.
+        siginfo_t info{};
+        const bool ended =
+            pid_ < 0 ||
+            waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+            info.si_pid != 0;
+        if (ended || std::chrono::steady_clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(kPollInterval);
     }
-}
-
-bool ChildProcess::waitForEnd(std::chrono::milliseconds limit) const {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!ended()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(kPollInterval);
-    }
-    return true;
-}
-
-bool ChildProcess::ended() const {
-    // Looks without reaping, so that wait() still gets the exit status.
-    siginfo_t info{};
-    return pid_ < 0 ||
-           waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
-           info.si_pid != 0;
 }
 
 std::string ChildProcess::out() const {

@@ -45,12 +45,9 @@ public:
     // Waits up to `limit` for `text` in the output so far; false when the child ended
     // or the time ran out first.
     bool waitForOutput(const std::string& text, std::chrono::milliseconds limit) const;
-    // Waits up to `limit` for the child to end, without collecting its exit status.
-    bool waitForEnd(std::chrono::milliseconds limit) const;
 
 private:
     ChildProcess() = default;
-    bool ended() const;
     static ChildProcess fork(const std::function<void()>& inChild, bool asNobody, bool capture);
 
     pid_t pid_ = -1;

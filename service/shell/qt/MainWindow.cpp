@@ -14,13 +14,13 @@
 #include <QVBoxLayout>
 
 #include "CaptionBar.h"
-#include "MessageBoxes.h"
 #include "PrinterDialog.h"
 #include "SettingsDialog.h"
 
 namespace {
 
 constexpr int kColumnWidths[] = {100, 120, 120};
+constexpr int kCellPadding = 4;
 const char* const kColumnTitles[] = {"Category", "Printer Name", "Logical Name"};
 
 }  // namespace
@@ -45,16 +45,22 @@ CMainWindow::CMainWindow(CCVNVembrixDlg& presenter)
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setShowGrid(true);
+    m_list->setTabKeyNavigation(false);  // Tab goes on to the buttons
     m_list->verticalHeader()->hide();
     m_list->horizontalHeader()->setSectionsClickable(false);
     m_list->horizontalHeader()->setHighlightSections(false);
+    m_list->horizontalHeader()->setStretchLastSection(true);
     QFont listFont("Arial");
     listFont.setPixelSize(16);
     m_list->setFont(listFont);
+    // A column is never narrower than its longest category name, so none is cut off.
+    const int categoryWidth =
+        QFontMetrics(listFont).horizontalAdvance("MobilePrinter") + 2 * kCellPadding;
     for (int column = 0; column < 3; ++column) {
         m_list->setHorizontalHeaderItem(column, new QTableWidgetItem(kColumnTitles[column]));
         m_list->horizontalHeaderItem(column)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        m_list->setColumnWidth(column, kColumnWidths[column]);
+        m_list->setColumnWidth(column, column == 0 ? std::max(kColumnWidths[0], categoryWidth)
+                                                   : kColumnWidths[column]);
     }
     connect(m_list, &QTableWidget::itemSelectionChanged, this, &CMainWindow::selectionChanged);
 
@@ -77,7 +83,7 @@ CMainWindow::CMainWindow(CCVNVembrixDlg& presenter)
     body()->addLayout(listAndButtons, 1);
     body()->addWidget(m_copyright);
 
-    const int listWidth = kColumnWidths[0] + kColumnWidths[1] + kColumnWidths[2] +
+    const int listWidth = m_list->columnWidth(0) + kColumnWidths[1] + kColumnWidths[2] +
                           m_list->frameWidth() * 2 +
                           m_list->verticalScrollBar()->sizeHint().width();
     m_list->setMinimumWidth(listWidth);
@@ -163,6 +169,7 @@ void CMainWindow::renderList() {
                             new QTableWidgetItem(QString::fromStdString(*texts[column])));
     }
     m_list->clearSelection();
+    m_list->setCurrentItem(nullptr);
     if (m_presenter.selectedRow() >= 0) {
         m_list->selectRow(m_presenter.selectedRow());
         m_list->setFocus();
@@ -187,11 +194,8 @@ bool CMainWindow::runSettingsDialog(CVembrixSettingDlg& dialog) {
 }
 
 void CMainWindow::quit() {
-    QApplication::quit();
-}
-
-void CMainWindow::showMessageBox(const std::string& text) {
-    messageboxes::show(this, text);
+    // exit, not quit: quit first asks every window to close, and this one only hides.
+    QApplication::exit();
 }
 
 void CMainWindow::paintEvent(QPaintEvent* event) {

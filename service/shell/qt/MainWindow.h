@@ -26,7 +26,7 @@ public:
     bool runPrinterDialog(CAddDeviceDlg& dialog) override;
     bool runSettingsDialog(CVembrixSettingDlg& dialog) override;
     void quit() override;
-    void showMessageBox(const std::string& text) override;
+    void showMessageBox(const std::string& text) override { CFramedDialog::showMessageBox(text); }
 
     QSystemTrayIcon& trayIcon() { return *m_tray; }
     QMenu& trayMenu() { return *m_trayMenu; }

@@ -13,8 +13,6 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 
-#include "MessageBoxes.h"
-
 namespace {
 
 struct PortTypeButton {
@@ -94,25 +92,9 @@ CPrinterDialog::CPrinterDialog(CAddDeviceDlg& presenter, QWidget* parent)
     testPrint->setObjectName("1000");
     connect(testPrint, &QPushButton::clicked, this,
             [this] { forward([&] { m_presenter.testPrint(); }); });
-    auto* save = new QPushButton("Save", this);
-    save->setObjectName("1");
-    save->setDefault(true);
-    connect(save, &QPushButton::clicked, this, [this] {
-        if (m_presenter.save())
-            accept();
-        else
-            render();
-    });
-    auto* close = new QPushButton("Close", this);
-    close->setObjectName("2");
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(testPrint);
-    buttons->addStretch();
-    buttons->addWidget(save);
-    buttons->addWidget(close);
-    body()->addSpacing(6);
-    body()->addLayout(buttons);
+    QHBoxLayout* buttons =
+        addSaveAndClose([this] { return m_presenter.save(); }, [this] { render(); });
+    buttons->insertWidget(0, testPrint);
 
     render();
     setFixedSize(sizeHint().expandedTo(QSize(420, 0)));
@@ -230,8 +212,4 @@ void CPrinterDialog::render() {
     setItems(m_flowControl, CAddDeviceDlg::flowControls(), s.flowControl);
     for (QComboBox* combo : {m_dataBits, m_parity, m_stopBits, m_flowControl})
         combo->setEnabled(s.serialSettingsEnabled);
-}
-
-void CPrinterDialog::showMessageBox(const std::string& text) {
-    messageboxes::show(this, text);
 }

@@ -13,11 +13,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class CPrinterDialog final : public CFramedDialog, public CMessageBoxView {
+class CPrinterDialog final : public CFramedDialog {
 public:
     CPrinterDialog(CAddDeviceDlg& presenter, QWidget* parent);
-
-    void showMessageBox(const std::string& text) override;
 
 private:
     QComboBox* addCombo(const char* id, void (CAddDeviceDlg::*choose)(int));

@@ -4,9 +4,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-
-#include "MessageBoxes.h"
 
 CSettingsDialog::CSettingsDialog(CVembrixSettingDlg& presenter, QWidget* parent)
     : CFramedDialog(parent, Qt::Dialog), m_presenter(presenter), m_listenPort(new QLineEdit(this)) {
@@ -31,24 +28,7 @@ CSettingsDialog::CSettingsDialog(CVembrixSettingDlg& presenter, QWidget* parent)
     for (QCheckBox* box : {m_showWindow, m_checkDupReq, m_deviceLog})
         body()->addWidget(box);
 
-    auto* save = new QPushButton("Save", this);
-    save->setObjectName("1");
-    save->setDefault(true);
-    connect(save, &QPushButton::clicked, this, [this] {
-        if (m_presenter.OnBnClickedOk())
-            accept();
-        else
-            render();
-    });
-    auto* close = new QPushButton("Close", this);
-    close->setObjectName("2");
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(save);
-    buttons->addWidget(close);
-    body()->addSpacing(6);
-    body()->addLayout(buttons);
+    addSaveAndClose([this] { return m_presenter.OnBnClickedOk(); }, [this] { render(); });
 
     render();
     setFixedSize(sizeHint().expandedTo(QSize(300, 0)));
@@ -68,8 +48,4 @@ void CSettingsDialog::render() {
     m_showWindow->setChecked(s.showWindow);
     m_checkDupReq->setChecked(s.checkDupReq);
     m_deviceLog->setChecked(s.deviceLog);
-}
-
-void CSettingsDialog::showMessageBox(const std::string& text) {
-    messageboxes::show(this, text);
 }

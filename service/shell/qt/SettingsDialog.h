@@ -8,11 +8,9 @@
 class QCheckBox;
 class QLineEdit;
 
-class CSettingsDialog final : public CFramedDialog, public CMessageBoxView {
+class CSettingsDialog final : public CFramedDialog {
 public:
     CSettingsDialog(CVembrixSettingDlg& presenter, QWidget* parent);
-
-    void showMessageBox(const std::string& text) override;
 
 private:
     QCheckBox* addCheckBox(const char* id, const QString& text,

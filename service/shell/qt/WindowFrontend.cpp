@@ -40,7 +40,8 @@ void CWindowFrontend::serve(CVembrixService& service) {
         if (leaving)
             return;
         TraceWrite("CWindowFrontend::serve", __LINE__, "stop signal %d", signal);
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [] { QApplication::exit(); }, Qt::QueuedConnection);
     });
     QApplication::exec();
     leaving = true;

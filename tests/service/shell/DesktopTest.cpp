@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "ChildProcess.h"
 #include "PortHolder.h"
@@ -125,30 +126,29 @@ TEST_F(DesktopTest, AHiddenWindowWaitsForTheTrayAndAFaultPopsUpOnTop) {
     EXPECT_TRUE(tracefiles::contains(home.path(), "CPopupWindows::View::showMessage"));
     EXPECT_TRUE(tracefiles::contains(home.path(), "Cover open!!"));
 
-    // The tray menu's second item, "Exit", ends the service the orderly way. A click that
-    // comes before the menu takes the mouse is lost: the menu is opened again.
-    bool ended = false;
-    for (int attempt = 0; attempt < 5 && !ended; ++attempt) {
-        const std::string before = visibleWindows("--classname", "^vembrix$");
-        output({"/usr/bin/xdotool", "mousemove", "--window", tray, "8", "8", "click", "3"});
-        std::string menu;
-        ASSERT_TRUE(waitFor([&] {
-            menu = newWindow(before, visibleWindows("--classname", "^vembrix$"));
-            return !menu.empty();
-        }));
-        int width = 0;
-        int height = 0;
-        const std::string geometry = output({"/usr/bin/xdotool", "getwindowgeometry", menu});
-        ASSERT_EQ(std::sscanf(geometry.c_str() + geometry.find("Geometry: "), "Geometry: %dx%d",
-                              &width, &height),
-                  2)
-            << geometry;
-        output({"/usr/bin/xdotool", "mousemove", "--window", menu, std::to_string(width / 2),
-                std::to_string(height * 3 / 4), "click", "1"});
-        ended = vembrix.waitForEnd(3s);
-        if (!ended)
-            output({"/usr/bin/xdotool", "key", "Escape"});
-    }
+    // "Exit", the tray menu's second item, ends the service the orderly way, though the
+    // window that is shown refuses to close.
+    const std::string shown = visibleWindows("--classname", "^vembrix$");
+    output({"/usr/bin/xdotool", "mousemove", "--window", tray, "8", "8", "click", "3"});
+    std::string menu;
+    ASSERT_TRUE(waitFor([&] {
+        menu = newWindow(shown, visibleWindows("--classname", "^vembrix$"));
+        return !menu.empty();
+    }));
+    // A menu near the screen's edge moves after it shows: click once it stays put.
+    std::string geometry;
+    ASSERT_TRUE(waitFor([&] {
+        const std::string now = output({"/usr/bin/xdotool", "getwindowgeometry", menu});
+        return std::exchange(geometry, now) == now;
+    }));
+    int width = 0;
+    int height = 0;
+    ASSERT_EQ(std::sscanf(geometry.c_str() + geometry.find("Geometry: "), "Geometry: %dx%d", &width,
+                          &height),
+              2)
+        << geometry;
+    output({"/usr/bin/xdotool", "mousemove", "--window", menu, std::to_string(width / 2),
+            std::to_string(height * 3 / 4), "click", "1"});
     EXPECT_EQ(vembrix.wait(kLimit), 0) << vembrix.err();
     EXPECT_TRUE(tracefiles::contains(home.path(), "-stop"));
 }

@@ -107,6 +107,18 @@ TEST_F(WindowTest, CloseCommandsHideTheWindowAndTheTrayBringsItBack) {
     EXPECT_EQ(modals.boxes, Lines{});
 }
 
+// A window that only hides when asked to close must not keep Exit from ending the
+// program's event loop.
+TEST_F(WindowTest, ExitInTheTrayMenuEndsTheEventLoopWithTheWindowShown) {
+    start(settingsSection(PortHolder::freePort()));
+    CMainWindow& window = desktop->window();
+    ASSERT_TRUE(window.isVisible());
+    QTimer::singleShot(0, [&] { window.trayMenu().actions().back()->trigger(); });
+    QTimer::singleShot(10000, [] { QApplication::exit(1); });  // against a hang only
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(window.isVisible());
+}
+
 TEST_F(WindowTest, ANewPortInTheSettingsMovesTheListener) {
     const int before = PortHolder::freePort();
     start(settingsSection(before));
@@ -126,6 +138,23 @@ TEST_F(WindowTest, ANewPortInTheSettingsMovesTheListener) {
     EXPECT_NE(home.readFile("vembrix.ini").find("ListenPort=" + std::to_string(after)),
               std::string::npos);
     EXPECT_EQ(frontend.messages, Lines{});
+}
+
+// Without its web server the window stays, and Save in the settings tries the same port
+// again once it is free.
+TEST_F(WindowTest, AServerThatCouldNotStartStartsFromTheSettingsOnceThePortIsFree) {
+    auto taken = std::make_unique<PortHolder>(0, false);  // bound, so no listener sees it
+    const int port = taken->port();
+    start(settingsSection(port));
+    EXPECT_EQ(frontend.messages, Lines{"cannot start Web server"});
+    EXPECT_EQ(service->listeningPort(), 0);
+    EXPECT_TRUE(desktop->window().isVisible());
+
+    taken.reset();
+    modals.expect([&](QDialog& dialog) { click(dialog, "1"); });
+    click(desktop->window(), "1006");
+    EXPECT_EQ(service->listeningPort(), port);
+    EXPECT_TRUE(roundTrip(port, "GET /vembrix HTTP/1.1\r\n\r\n").has_value());
 }
 
 // A watched printer's fault goes from the virtual printer through the POS library and
