@@ -112,7 +112,9 @@ QLineEdit* CPrinterDialog::addEdit(const char* id, void (CAddDeviceDlg::*set)(co
     auto* edit = new QLineEdit(this);
     edit->setObjectName(id);
     connect(edit, &QLineEdit::textEdited, this,
-            [this, set](const QString& text) { (m_presenter.*set)(text.toStdString()); });
+            [&presenter = m_presenter, set](const QString& text) {
+                (presenter.*set)(text.toStdString());
+            });
     return edit;
 }
 

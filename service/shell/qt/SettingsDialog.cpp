@@ -38,7 +38,8 @@ QCheckBox* CSettingsDialog::addCheckBox(const char* id, const QString& text,
                                         void (CVembrixSettingDlg::*set)(bool)) {
     auto* box = new QCheckBox(text, this);
     box->setObjectName(id);
-    connect(box, &QCheckBox::clicked, this, [this, set](bool on) { (m_presenter.*set)(on); });
+    connect(box, &QCheckBox::clicked, this,
+            [&presenter = m_presenter, set](bool on) { (presenter.*set)(on); });
     return box;
 }
 
