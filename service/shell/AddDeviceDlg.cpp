@@ -274,19 +274,19 @@ void CAddDeviceDlg::setTcpPort(const std::string& text) {
 }
 
 void CAddDeviceDlg::chooseBaudRate(int index) {
-    if (index < 0 || index >= static_cast<int>(m_state.baudRates.size()))
-        return;
-    m_state.baudRate = index;
-    m_baudRate =
-        numberfield::parse(m_state.baudRates[static_cast<size_t>(index)]).value_or(m_baudRate);
+    chooseNumber(m_state.baudRates, index, m_state.baudRate, m_baudRate);
 }
 
 void CAddDeviceDlg::chooseDataBits(int index) {
-    if (index < 0 || index >= static_cast<int>(m_state.dataBitsItems.size()))
+    chooseNumber(m_state.dataBitsItems, index, m_state.dataBits, m_dataBits);
+}
+
+void CAddDeviceDlg::chooseNumber(const std::vector<std::string>& items, int index, int& selected,
+                                 int& value) {
+    if (index < 0 || index >= static_cast<int>(items.size()))
         return;
-    m_state.dataBits = index;
-    m_dataBits =
-        numberfield::parse(m_state.dataBitsItems[static_cast<size_t>(index)]).value_or(m_dataBits);
+    selected = index;
+    value = numberfield::parse(items[static_cast<size_t>(index)]).value_or(value);
 }
 
 void CAddDeviceDlg::chooseParity(int index) {

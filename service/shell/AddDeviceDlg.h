@@ -104,6 +104,9 @@ private:
     void applyUsbSelection();
     static void selectNumber(std::vector<std::string> items, int value,
                              std::vector<std::string>& shown, int& selected);
+    // The user's choice in a number combo: its index, and the number its item shows.
+    static void chooseNumber(const std::vector<std::string>& items, int index, int& selected,
+                             int& value);
     CDeviceInfo record() const;
     bool tcpPortValid() const;
     // Stores the dialog's printer in the list and the file; false once the user knows

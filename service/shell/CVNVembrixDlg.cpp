@@ -69,17 +69,16 @@ const PrinterRow* CCVNVembrixDlg::takeSelection() {
 }
 
 void CCVNVembrixDlg::addPrinter() {
-    CAddDeviceDlg dialog(m_devices, m_discovery, m_printers);
-    if (m_view->runPrinterDialog(dialog))
-        fillList();
-    m_selected = -1;
+    runPrinterDialog(std::nullopt);
 }
 
 void CCVNVembrixDlg::editPrinter() {
-    const PrinterRow* row = takeSelection();
-    if (!row)
-        return;
-    CAddDeviceDlg dialog(m_devices, m_discovery, m_printers, row->logicalName);
+    if (const PrinterRow* row = takeSelection())
+        runPrinterDialog(row->logicalName);
+}
+
+void CCVNVembrixDlg::runPrinterDialog(std::optional<std::string> editedName) {
+    CAddDeviceDlg dialog(m_devices, m_discovery, m_printers, std::move(editedName));
     if (m_view->runPrinterDialog(dialog))
         fillList();
     m_selected = -1;

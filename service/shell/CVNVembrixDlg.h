@@ -5,6 +5,7 @@
 // boxes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,8 @@ public:
 
 private:
     void fillList();
+    // Adding (no name) or editing a printer; the list is filled again after OK.
+    void runPrinterDialog(std::optional<std::string> editedName);
     // The selected row; none, once the user has been told, when no row is selected.
     const PrinterRow* takeSelection();
     void say(const std::string& text) const;
