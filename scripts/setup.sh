@@ -14,6 +14,9 @@ command -v npm >/dev/null || VEMBRIX_PACKAGES+=(nodejs npm)
 # systemd and desktop-file-utils check the user unit and the desktop entries in the tests.
 VEMBRIX_PACKAGES+=(scdoc dpkg-dev file systemd desktop-file-utils)
 
+# The desktop window, and the X server, window manager and X tools of its tests.
+VEMBRIX_PACKAGES+=(qt6-base-dev xvfb icewm xdotool x11-utils)
+
 install_missing_packages() {
   local missing=()
   for package in "${VEMBRIX_PACKAGES[@]}"; do

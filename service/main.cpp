@@ -1,13 +1,17 @@
-// The Vembrix service program: without a command (or with --headless) it runs the print
-// service; otherwise it carries out one command and ends.
+// The Vembrix service program: without a command it runs the print service, with its
+// window when there is a display and without one otherwise (or with --headless);
+// with a command it carries that out and ends.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
 #include "ConfigCommands.h"
-#include "HeadlessService.h"
+#include "HeadlessFrontend.h"
 #include "PrinterCommands.h"
 #include "ProgramFiles.h"
+#include "VembrixService.h"
+#include "WindowFrontend.h"
 
 namespace {
 
@@ -23,11 +27,32 @@ int printVersion() {
     return 0;
 }
 
+bool hasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+int runHeadless(const char* why) {
+    std::cout << "vembrix runs without a window (" << why << ")" << std::endl;
+    CHeadlessFrontend headless(std::cerr);
+    return CVembrixService::run(headless, std::cout, std::cerr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 1 || (argc == 2 && std::strcmp(argv[1], "--headless") == 0))
-        return CHeadlessService::run(std::cout, std::cerr);
+    if (argc == 2 && std::strcmp(argv[1], "--headless") == 0)
+        return runHeadless("--headless");
+    if (argc == 1 && !hasDisplay())
+        return runHeadless("no display: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    if (argc == 1) {
+        CWindowFrontend window(argc, argv, std::cerr);
+        return CVembrixService::run(window, std::cout, std::cerr);
+    }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
         return printVersion();
     if (printercommands::isPrinterCommand(argc, argv))

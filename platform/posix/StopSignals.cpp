@@ -34,6 +34,12 @@ int waitForStopSignal() {
     return number;
 }
 
+void wakeStopSignalWaiter(std::thread& waiter) {
+    // Sent to that thread alone: one that has already returned from its wait never
+    // takes it, and no other thread ever sees it.
+    pthread_kill(waiter.native_handle(), SIGTERM);
+}
+
 void releaseStopSignals() {
     const sigset_t set = stopSignals();
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);

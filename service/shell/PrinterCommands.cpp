@@ -3,48 +3,20 @@
 #include <string_view>
 
 #include "ConfigCommands.h"
-#include "DeviceTypes.h"
 #include "DevicesList.h"
 #include "INIHelper.h"
 #include "LabelPrinterApi.h"
+#include "PrinterActions.h"
 #include "ThermalPrinterController.h"
 
 namespace printercommands {
 
 namespace {
 
-constexpr int kLabelNameRead = 2;  // the label bridge answers with job result codes
-constexpr int kPosNameRead = 1;
-constexpr int kTestPrinted = 1;
-
-enum class Bridge { None, Label, Pos };
-
-Bridge bridgeOf(int printerType) {
-    if (printerType == devicetypes::kLabelPrinter)
-        return Bridge::Label;
-    if (printerType >= devicetypes::kPosPrinter && printerType <= devicetypes::kRelvo)
-        return Bridge::Pos;
-    return Bridge::None;
-}
-
 ThermalPrinterOptions unwatched() {
     ThermalPrinterOptions options;
     options.watchPrinters = false;
     return options;
-}
-
-bool readName(Bridge bridge, const CDevicesList& devices, const std::string& name,
-              std::string& printerName) {
-    if (bridge == Bridge::Label)
-        return CLabelPrinterApi(devices).getPrinterName(name, printerName) == kLabelNameRead;
-    return CThermalPrinterController(devices, unwatched()).getPrinterName(name, printerName) ==
-           kPosNameRead;
-}
-
-bool printTest(Bridge bridge, const CDevicesList& devices, const std::string& name) {
-    if (bridge == Bridge::Label)
-        return CLabelPrinterApi(devices).printTestPage(name) == kTestPrinted;
-    return CThermalPrinterController(devices, unwatched()).printTestPage(name) == kTestPrinted;
 }
 
 int fail(std::ostream& err, const std::string& message) {
@@ -79,17 +51,19 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     CDeviceInfo device;
     if (!devices.getDeviceInfo(name, device))
         return fail(err, "unknown printer '" + name + "'");
-    const Bridge bridge = bridgeOf(device.printerType);
-    if (bridge == Bridge::None)
+    if (!CBridgePrinterActions::hasBridge(device.printerType))
         return fail(err, "Unknown printer type. ('" + name + "' has type " +
                              std::to_string(device.printerType) + ")");
     const std::string cannotConnect =
         "Cannot connect to printer. ('" + name + "' on " + device.portText() + ")";
+    CLabelPrinterApi label(devices);
+    CThermalPrinterController pos(devices, unwatched());
+    CBridgePrinterActions printers(label, pos);
     if (verb == "test")
-        return printTest(bridge, devices, name) ? configcommands::kExitOk
-                                                : fail(err, cannotConnect);
+        return printers.printTestPage(name, device.printerType) ? configcommands::kExitOk
+                                                                : fail(err, cannotConnect);
     std::string printerName;
-    if (!readName(bridge, devices, name, printerName))
+    if (!printers.readPrinterName(name, device.printerType, printerName))
         return fail(err, cannotConnect);
     out << printerName << "\n";
     return configcommands::kExitOk;

@@ -1,4 +1,4 @@
-#include "HeadlessService.h"
+#include "VembrixService.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,19 +31,20 @@ std::string programName() {
 
 }  // namespace
 
-CHeadlessService::CHeadlessService(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+CVembrixService::CVembrixService(CServiceFrontend& frontend, std::ostream& out, std::ostream& err)
+    : m_frontend(frontend), m_out(out), m_err(err) {}
 
-CHeadlessService::~CHeadlessService() = default;
+CVembrixService::~CVembrixService() = default;
 
-int CHeadlessService::run(std::ostream& out, std::ostream& err) {
+int CVembrixService::run(CServiceFrontend& frontend, std::ostream& out, std::ostream& err) {
     platform::holdStopSignals();
-    CHeadlessService service(out, err);
+    frontend.begin();
+    CVembrixService service(frontend, out, err);
     const int started = service.start();
     if (started != kServing)
         return started;
-    const int signal = platform::waitForStopSignal();
+    frontend.serve(service);
     platform::releaseStopSignals();
-    TraceWrite("CHeadlessService::run", __LINE__, "stop signal %d", signal);
     if (service.stop())
         return kExitStopped;
     // A worker that overran its limit still uses the printer list and the bridges: end
@@ -53,26 +54,26 @@ int CHeadlessService::run(std::ostream& out, std::ostream& err) {
     std::_Exit(kExitStopped);
 }
 
-int CHeadlessService::start() {
+int CVembrixService::start() {
     if (!takeInstance())
         return kExitSecondInstance;
     loadConfiguration();
     if (listenPortInUse()) {
         if (m_traceOpen)
             TraceClose(kTraceDefaultKey);
+        m_traceOpen = false;
         return kExitStartFailed;
     }
     createDeviceController();
-    if (!startWebServer()) {
-        m_err << kCannotStartServerMessage << std::endl;
+    m_server = std::make_unique<CZuzServer>();
+    if (!restartWebServer() && !m_frontend.servesWithoutWebServer()) {
         stop();
         return kExitStartFailed;
     }
-    m_out << "vembrix serving on port " << m_server->listeningPort() << std::endl;
     return kServing;
 }
 
-bool CHeadlessService::takeInstance() {
+bool CVembrixService::takeInstance() {
     const std::string home = programfiles::directory();
     platform::InstanceLock::Outcome outcome;
     std::string why;
@@ -88,7 +89,7 @@ bool CHeadlessService::takeInstance() {
     return true;
 }
 
-void CHeadlessService::loadConfiguration() {
+void CVembrixService::loadConfiguration() {
     // An unreadable file leaves the defaults and no printers, as the window starts too;
     // the reason is said rather than left to be guessed from an empty list.
     if (!CServiceSettings::instance().loadSettings())
@@ -98,52 +99,63 @@ void CHeadlessService::loadConfiguration() {
         m_err << "vembrix: " << CINIHelper::LastError() << std::endl;
 }
 
-void CHeadlessService::startTracing() {
+void CVembrixService::startTracing() {
     const bool deviceLog = CServiceSettings::instance().deviceLog() != 0;
     if (deviceLog)
         DEBUGLOG_ON();
     else
         DEBUGLOG_OFF();
-    if (deviceLog || programfiles::fileTest(kTraceMarker, true)) {
+    if (!m_traceOpen && (deviceLog || programfiles::fileTest(kTraceMarker, true))) {
         TraceOpen(kTraceDefaultKey, 1, kTraceName);
         m_traceOpen = true;
     }
 }
 
-bool CHeadlessService::listenPortInUse() {
+bool CVembrixService::listenPortInUse() {
     const int port = CServiceSettings::instance().listenPort();
     const platform::PortOwner owner = programfiles::portOwner(static_cast<uint16_t>(port));
     if (!owner.listening)
         return false;
-    TraceFatal("CHeadlessService::start", __LINE__, "listen Port InUse");
+    TraceFatal("CVembrixService::start", __LINE__, "listen Port InUse");
     char message[512];
     std::snprintf(message, sizeof message, kPortInUseMessage, owner.executableName.c_str());
-    m_err << message << std::endl;
+    m_frontend.showMessage(message);
     return true;
 }
 
-void CHeadlessService::createDeviceController() {
-    auto label = std::make_shared<CLabelPrinterApi>();
-    auto pos = std::make_shared<CThermalPrinterController>();
+void CVembrixService::createDeviceController() {
+    m_label = std::make_shared<CLabelPrinterApi>();
+    m_pos = std::make_shared<CThermalPrinterController>();
     // The controller releases the bridges once its worker has ended; a worker that
     // overran keeps them, through this function, for as long as it runs.
-    CZuzDeviceController::Bridges bridges{label.get(), pos.get(), [label, pos]() mutable {
+    CZuzDeviceController::Bridges bridges{m_label.get(), m_pos.get(),
+                                          [label = m_label, pos = m_pos]() mutable {
                                               label.reset();
                                               pos.reset();
                                           }};
     CZuzDeviceController::createInstance(std::move(bridges));
 }
 
-bool CHeadlessService::startWebServer() {
-    m_server = std::make_unique<CZuzServer>();
-    if (!m_server->startZuzServer())
+bool CVembrixService::restartWebServer() {
+    if (m_server->running())
+        m_server->stopZuzServer();
+    if (m_server->startZuzServer())
+        m_server->addListenPort(CServiceSettings::instance().listenPort());
+    const int port = m_server->listeningPort();
+    if (port == 0) {
+        m_frontend.showMessage(kCannotStartServerMessage);
         return false;
-    m_server->addListenPort(CServiceSettings::instance().listenPort());
-    return m_server->listeningPort() != 0;
+    }
+    m_out << "vembrix serving on port " << port << std::endl;
+    return true;
 }
 
-bool CHeadlessService::stop() {
-    TraceWrite("CHeadlessService::stop", __LINE__, "+stop");
+int CVembrixService::listeningPort() const {
+    return m_server ? m_server->listeningPort() : 0;
+}
+
+bool CVembrixService::stop() {
+    TraceWrite("CVembrixService::stop", __LINE__, "+stop");
     // The listener first: its thread reads the settings for every client it accepts.
     if (m_server)
         m_server->stopZuzServer();
@@ -154,12 +166,15 @@ bool CHeadlessService::stop() {
     if (notRun > 0)
         m_err << "vembrix: " << notRun << " queued print job" << (notRun == 1 ? " was" : "s were")
               << " not run" << std::endl;
-    if (ended)
+    if (ended) {
+        m_label.reset();
+        m_pos.reset();
         CDevicesList::destroyInstance();
-    else
-        TraceError("CHeadlessService::stop", __LINE__,
+    } else {
+        TraceError("CVembrixService::stop", __LINE__,
                    "printer list kept: the worker is still inside a bridge");
-    TraceWrite("CHeadlessService::stop", __LINE__, "-stop");
+    }
+    TraceWrite("CVembrixService::stop", __LINE__, "-stop");
     if (m_traceOpen)
         TraceClose(kTraceDefaultKey);
     m_traceOpen = false;
