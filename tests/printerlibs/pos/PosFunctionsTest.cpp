@@ -118,6 +118,30 @@ TEST(PosFunctions, EachFunctionSendsExactlyItsCommandBytes) {
          },
          bytes({0x1B, 'a', 0, 0x1D, 'H', 0, 0x1D, 'h', 50, 0x1D, 'w', 2, 0x1D, 'k', 67, 13}) +
              "4006381333931"},
+        {"UPC-A with its right check digit",
+         [](PosService& s) {
+             return s.print1DBarcode(u"036000291452", DRAVIX_BARCODE_UPCA, 50, 2, 0, 0);
+         },
+         bytes({0x1B, 'a', 0, 0x1D, 'H', 0, 0x1D, 'h', 50, 0x1D, 'w', 2, 0x1D, 'k', 65, 12}) +
+             "036000291452"},
+        {"UPC-E of eight digits, whose check digit is that of its UPC-A number",
+         [](PosService& s) {
+             return s.print1DBarcode(u"01234565", DRAVIX_BARCODE_UPCE, 50, 2, 0, 0);
+         },
+         bytes({0x1B, 'a', 0, 0x1D, 'H', 0, 0x1D, 'h', 50, 0x1D, 'w', 2, 0x1D, 'k', 66, 8}) +
+             "01234565"},
+        {"Codabar between its start and stop characters",
+         [](PosService& s) {
+             return s.print1DBarcode(u"A40156B", DRAVIX_BARCODE_CODABAR, 50, 2, 0, 0);
+         },
+         bytes({0x1B, 'a', 0, 0x1D, 'H', 0, 0x1D, 'h', 50, 0x1D, 'w', 2, 0x1D, 'k', 71, 7}) +
+             "A40156B"},
+        {"module width 1 goes out as 2, the narrowest a printer takes",
+         [](PosService& s) {
+             return s.print1DBarcode(u"96385074", DRAVIX_BARCODE_EAN8, 50, 1, 0, 0);
+         },
+         bytes({0x1B, 'a', 0, 0x1D, 'H', 0, 0x1D, 'h', 50, 0x1D, 'w', 2, 0x1D, 'k', 68, 8}) +
+             "96385074"},
         {"QR Code: model, module, level, store, print",
          [](PosService& s) { return s.printQRCode(u"https://x.y", 4, 1, 1, 0); },
          bytes({0x1B, 'a', 1, 0x1D, '(', 'k', 4, 0, 49, 65, 50, 0, 0x1D, '(', 'k', 3, 0, 49, 67, 4,
@@ -229,6 +253,29 @@ TEST(PosFunctions, BadInputGetsAnErrorAndLeavesThePrinterUntouched) {
         {"EAN-13 with letters",
          [](PosService& s) { return s.print1DBarcode(u"40063813339AB", 103, 50, 2, 0, 0); },
          DRAVIX_E_BAD_ARGUMENT},
+        {"EAN-13 with a wrong check digit",
+         [](PosService& s) { return s.print1DBarcode(u"4006381333932", 103, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"UPC-A with a wrong check digit",
+         [](PosService& s) { return s.print1DBarcode(u"036000291453", 101, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"EAN-8 with a wrong check digit",
+         [](PosService& s) { return s.print1DBarcode(u"96385075", 104, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"UPC-E with a wrong check digit",
+         [](PosService& s) { return s.print1DBarcode(u"01234566", 102, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"Codabar without start and stop characters",
+         [](PosService& s) { return s.print1DBarcode(u"40156", 107, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"Codabar with a start character inside the data",
+         [](PosService& s) { return s.print1DBarcode(u"1A2", 107, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"bar code that fits only at the module width 1 no printer prints",
+         [](PosService& s) {
+             return s.print1DBarcode(u"ABCDEFGHIJKLMNOPQRST", DRAVIX_BARCODE_CODE39, 50, 1, 0, 0);
+         },
+         DRAVIX_E_DOES_NOT_FIT},
         {"bar code wider than the paper is refused, not cut off",
          [](PosService& s) {
              return s.print1DBarcode(u"ABCDEFGHIJKLMNOPQRSTUVWXYZ", DRAVIX_BARCODE_CODE39, 50, 3, 0,
