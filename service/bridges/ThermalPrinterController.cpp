@@ -308,8 +308,13 @@ bool CThermalPrinterController::openService(CPrinterConnection& connection,
 bool CThermalPrinterController::Disconnect(const std::string& logicalName,
                                            CPrinterConnection& connection) {
     // Asked of the record rather than the list, which shutdown may have emptied since.
-    if (connection.isBorrowed())
+    if (connection.isBorrowed()) {
+        // The watched printer's service stays open for the next operation, which must
+        // not find the printer in the page mode or encoding this one left.
+        if (const auto restore = connection.dravix().restoreStandardState)
+            restore(connection.handle);
         return false;
+    }
     connection.dravix().closeService(connection.handle, 0);
     TraceWrite("CThermalPrinterController::Disconnect", __LINE__,
                "%s is disconnect in CThermalPrinterController", logicalName.c_str());

@@ -192,8 +192,15 @@ DRAVIX_EXPORT int DRAVIX_CALL openServiceById(int handle, int deviceId);
 /* openService for the USB printer with this serial number (port type DRAVIX_PORT_USB). */
 DRAVIX_EXPORT int DRAVIX_CALL openUSBSerial(int handle, const cvn_wchar* serialNumber);
 /* Closes the port and ends the handle; buffered transaction data is dropped. Writes are
- * complete when a function returns, so timeout has nothing to wait for: pass 0. */
+ * complete when a function returns, so timeout has nothing to wait for: pass 0. What the
+ * handle's functions began is ended first, as restoreStandardState does. */
 DRAVIX_EXPORT int DRAVIX_CALL closeService(int handle, int timeout);
+/* Ends what the handle's functions began, so that whatever the printer gets next starts
+ * from its standard state: page mode is left (its page discarded), UTF-8, double-byte
+ * mode, another character table and another international character set go back to the
+ * standard ones, and an open transaction is dropped. Texts go in 437 again. For a handle
+ * that stays open from one job to the next. */
+DRAVIX_EXPORT int DRAVIX_CALL restoreStandardState(int handle);
 /* 0 when the service is open, DRAVIX_E_NOT_OPEN or DRAVIX_E_BAD_HANDLE otherwise. */
 DRAVIX_EXPORT int DRAVIX_CALL isOpen(int handle);
 /* Not supported: DRAVIX_E_NOT_SUPPORTED. */

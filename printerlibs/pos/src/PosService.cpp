@@ -200,17 +200,48 @@ int PosService::openById(int deviceId) {
     return openAt(at);
 }
 
+std::string PosService::takeStandardStateBytes() {
+    std::string bytes = pageMode_ ? std::string(escpos::kStandardMode) : std::string();
+    bytes += textcoding::standardBytes(textModes_);
+    pageMode_ = false;
+    textModes_ = {};
+    codePage_ = *textcoding::find(textcoding::kDefaultCodePage);
+    encodingSent_ = false;
+    inTransaction_ = false;
+    transaction_.clear();
+    return bytes;
+}
+
 int PosService::close() {
     std::shared_ptr<PrinterLink> closing;
+    std::string ending;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         closing = std::move(link_);
-        inTransaction_ = false;
-        transaction_.clear();
+        ending = takeStandardStateBytes();
     }
+    // A printer that cannot take the ending any more has nothing to end.
+    if (closing && !ending.empty())
+        closing->send(ending);
     // The link closes the port when the last query using it has let go.
     closing.reset();
     return record("PosService::close", DRAVIX_SUCCESS);
+}
+
+int PosService::restoreStandardState() {
+    const char* kMethod = "PosService::restoreStandardState";
+    std::shared_ptr<PrinterLink> current;
+    std::string ending;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!link_)
+            return record(kMethod, DRAVIX_E_NOT_OPEN);
+        current = link_;
+        ending = takeStandardStateBytes();
+    }
+    if (ending.empty())
+        return record(kMethod, DRAVIX_SUCCESS);
+    return record(kMethod, current->send(ending) ? DRAVIX_SUCCESS : DRAVIX_E_WRITE_FAILED);
 }
 
 int PosService::directIO(const unsigned char* data, int length) {
@@ -271,13 +302,15 @@ int PosService::printText(const cvn_wchar* text, const int* attributes) {
     std::string bytes;
     bool selectFirst;
     textcoding::CodePage page;
+    textcoding::TextModes modes;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         selectFirst = !encodingSent_;
         page = codePage_;
+        modes = textModes_;
         // The printer may still be in the table a previous user left it in.
         if (selectFirst)
-            bytes = textcoding::selectBytes(page, utf8Selected_);
+            bytes = textcoding::selectBytes(page, modes);
     }
     bytes += textAttributes(attributes);
     bytes += textcoding::encode(*checked, page);
@@ -285,6 +318,7 @@ int PosService::printText(const cvn_wchar* text, const int* attributes) {
     if (result == DRAVIX_SUCCESS && selectFirst) {
         std::lock_guard<std::mutex> guard(mutex_);
         encodingSent_ = true;
+        textModes_ = modes;
     }
     return record(kMethod, result);
 }
@@ -294,16 +328,16 @@ int PosService::setTextEncoding(int codePage) {
     std::optional<textcoding::CodePage> page = textcoding::find(codePage);
     if (!page)
         return record(kMethod, DRAVIX_E_NOT_SUPPORTED);
-    bool fromUtf8;
+    textcoding::TextModes modes;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        fromUtf8 = utf8Selected_;
+        modes = textModes_;
     }
-    int result = emit(textcoding::selectBytes(*page, fromUtf8));
+    int result = emit(textcoding::selectBytes(*page, modes));
     if (result == DRAVIX_SUCCESS) {
         std::lock_guard<std::mutex> guard(mutex_);
         codePage_ = *page;
-        utf8Selected_ = page->kind == textcoding::Kind::Utf8;
+        textModes_ = modes;
         encodingSent_ = true;
     }
     return record(kMethod, result);
@@ -316,17 +350,17 @@ int PosService::setCharacterset(int table) {
     std::optional<textcoding::CodePage> known = textcoding::findByTable(table);
     textcoding::CodePage page =
         known.value_or(textcoding::CodePage{0, textcoding::Kind::SingleByte, table});
-    bool fromUtf8;
+    textcoding::TextModes modes;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        fromUtf8 = utf8Selected_;
+        modes = textModes_;
     }
-    int result = emit(textcoding::selectBytes(page, fromUtf8));
+    int result = emit(textcoding::selectBytes(page, modes));
     if (result == DRAVIX_SUCCESS) {
         std::lock_guard<std::mutex> guard(mutex_);
         if (known)
             codePage_ = *known;
-        utf8Selected_ = false;
+        textModes_ = modes;
         encodingSent_ = true;
     }
     return record(kMethod, result);
@@ -336,7 +370,12 @@ int PosService::setInternationalCharacterset(int country) {
     const char* kMethod = "PosService::setInternationalCharacterset";
     if (!inRange(country, 0, 17) && !inRange(country, 66, 82))
         return record(kMethod, DRAVIX_E_BAD_ARGUMENT);
-    return record(kMethod, emit(escpos::command(escpos::kInternationalSet, country)));
+    int result = emit(escpos::command(escpos::kInternationalSet, country));
+    if (result == DRAVIX_SUCCESS) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        textModes_.internationalSet = country;
+    }
+    return record(kMethod, result);
 }
 
 int PosService::cutPaper(int mode) {
@@ -362,18 +401,29 @@ int PosService::cutPaper(int mode) {
 
 int PosService::setPagemode(int mode) {
     const char* kMethod = "PosService::setPagemode";
+    std::string bytes;
     switch (mode) {
         case DRAVIX_PAGE_PRINT_AND_LEAVE:
-            return record(kMethod, emit(std::string(1, escpos::FF)));
+            bytes = std::string(1, escpos::FF);
+            break;
         case DRAVIX_PAGE_BEGIN:
-            return record(kMethod, emit(std::string(escpos::kPageMode)));
+            bytes = escpos::kPageMode;
+            break;
         case DRAVIX_PAGE_PRINT:
-            return record(kMethod, emit(std::string(escpos::kPrintPage)));
+            bytes = escpos::kPrintPage;
+            break;
         case DRAVIX_PAGE_DISCARD:
-            return record(kMethod, emit(std::string(escpos::kStandardMode)));
+            bytes = escpos::kStandardMode;
+            break;
         default:
             return record(kMethod, DRAVIX_E_BAD_ARGUMENT);
     }
+    int result = emit(std::move(bytes));
+    if (result == DRAVIX_SUCCESS && mode != DRAVIX_PAGE_PRINT) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        pageMode_ = mode == DRAVIX_PAGE_BEGIN;
+    }
+    return record(kMethod, result);
 }
 
 int PosService::setPagemodePrintArea(int x, int y, int width, int height) {

@@ -58,8 +58,16 @@ TEST(PosFunctions, EachFunctionSendsExactlyItsCommandBytes) {
          kSelect437 + textStyle(1, 1, 1, 1, 1, 0x12, 0, 4) + "B"},
         {"single-byte code page", [](PosService& s) { return s.setTextEncoding(1252); },
          bytes({0x1C, '.', 0x1B, 't', 16})},
-        {"Shift JIS selects double-byte mode and its code system",
-         [](PosService& s) { return s.setTextEncoding(932); }, bytes({0x1C, '&', 0x1C, 'C', 1})},
+        {"Shift JIS selects double-byte mode, its code system, Katakana and Japan",
+         [](PosService& s) { return s.setTextEncoding(932); },
+         bytes({0x1C, '&', 0x1C, 'C', 1, 0x1B, 't', 1, 0x1B, 'R', 8})},
+        {"leaving Shift JIS puts the USA character set back",
+         [](PosService& s) {
+             s.setTextEncoding(932);
+             return s.setTextEncoding(1252);
+         },
+         bytes({0x1C, '&', 0x1C, 'C', 1, 0x1B, 't', 1, 0x1B, 'R', 8, 0x1B, 'R', 0, 0x1C, '.', 0x1B,
+                't', 16})},
         {"Korean double-byte mode", [](PosService& s) { return s.setTextEncoding(949); },
          bytes({0x1C, '&'})},
         {"UTF-8", [](PosService& s) { return s.setTextEncoding(65001); },
@@ -360,6 +368,65 @@ TEST(PosFunctions, ATransactionKeepsEverythingForOneWriteAndQueriesStillGoOutAtO
     s.cutPaper(0);
     s.close();
     EXPECT_EQ(printer.state->writes.size(), 2u);
+}
+
+// A real printer reads the next job's bytes in whatever mode this one left it: every
+// handle ends what its functions began, at close and when the host ends a job on a
+// handle it keeps open.
+TEST(PosFunctions, AJobEndsThePageModeAndEncodingItBeganSoTheNextStartsStandard) {
+    struct Ending {
+        const char* name;
+        std::function<void(PosService&)> job;
+        std::string expected;
+    };
+    const Ending endings[] = {
+        {"standard text leaves nothing to end", [](PosService& s) { s.printText(u"x", nullptr); },
+         ""},
+        {"a page printed and left leaves nothing to end",
+         [](PosService& s) {
+             s.setPagemode(DRAVIX_PAGE_BEGIN);
+             s.setPagemode(DRAVIX_PAGE_PRINT_AND_LEAVE);
+         },
+         ""},
+        {"a page begun is left",
+         [](PosService& s) {
+             s.setPagemode(DRAVIX_PAGE_BEGIN);
+             s.setPagemode(DRAVIX_PAGE_PRINT);
+         },
+         bytes({0x1B, 'S'})},
+        {"UTF-8 goes back to one byte", [](PosService& s) { s.setTextEncoding(65001); },
+         bytes({0x1C, '(', 'C', 2, 0, 48, 1})},
+        {"Shift JIS ends double-byte mode, its table and character set",
+         [](PosService& s) { s.setTextEncoding(932); },
+         bytes({0x1C, '.', 0x1B, 't', 0, 0x1B, 'R', 0})},
+        {"another table and character set",
+         [](PosService& s) {
+             s.setTextEncoding(866);
+             s.setInternationalCharacterset(3);
+         },
+         bytes({0x1B, 't', 0, 0x1B, 'R', 0})},
+    };
+    for (const Ending& e : endings) {
+        for (bool keepOpen : {false, true}) {
+            SCOPED_TRACE(std::string(e.name) + (keepOpen ? ", kept open" : ", closed"));
+            MemoryPrinter printer;
+            e.job(*printer.service);
+            const size_t before = printer.state->writes.size();
+            ASSERT_EQ(keepOpen ? printer.service->restoreStandardState() : printer.service->close(),
+                      DRAVIX_SUCCESS);
+            std::string ending;
+            for (size_t i = before; i < printer.state->writes.size(); ++i)
+                ending += printer.state->writes[i];
+            EXPECT_EQ(hex(ending), hex(e.expected));
+        }
+    }
+    // The next job on a handle kept open starts as on a fresh one: texts in 437.
+    MemoryPrinter printer;
+    printer.service->setTextEncoding(1252);
+    printer.service->restoreStandardState();
+    printer.state->writes.clear();
+    ASSERT_EQ(printer.service->printText(u"é", nullptr), DRAVIX_SUCCESS);
+    EXPECT_EQ(hex(printer.sent()), hex(kSelect437 + textStyle(0, 0, 0, 0, 0, 0, 0, 0) + "\x82"));
 }
 
 TEST(PosFunctions, PortTextsNameThePortAndAGatewayDeviceSurvivesThePortSuffix) {
