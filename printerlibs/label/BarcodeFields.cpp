@@ -93,6 +93,18 @@ std::string ratioText(int ratio) {
     return std::to_string(ratio / 10) + '.' + std::to_string(ratio % 10);
 }
 
+// In Code 128 field data ">" starts an invocation code (">:" a subset switch, ">8" FNC1),
+// so data that holds one would turn into other data; "><" is the character itself.
+std::string literalCode128(const std::string& data) {
+    std::string out;
+    for (char c : data) {
+        out += c;
+        if (c == '>')
+            out += '<';
+    }
+    return out;
+}
+
 // Checks the data of a symbology and writes its command.
 bool linearCommand(const LinearOptions& o, std::string& data, std::string& command,
                    std::string& reason) {
@@ -107,6 +119,7 @@ bool linearCommand(const LinearOptions& o, std::string& data, std::string& comma
                 return false;
             }
             command = "^BC" + common + ",N,A";
+            data = literalCode128(data);
             return true;
         case CVNLBL_BARCODE_CODE39:
             if (!allOf(data, kCode39Characters)) {
