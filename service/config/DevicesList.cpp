@@ -4,6 +4,7 @@
 
 #include "CVNTokenizer.h"
 #include "INIHelper.h"
+#include "ServiceSettings.h"
 #include "TraceLog.h"
 
 namespace {
@@ -119,6 +120,7 @@ DeviceSaveResult CDevicesList::checkDevice(const CDeviceInfo& device, const char
 }
 
 bool CDevicesList::writeDevice(CINIHelper& ini, const CDeviceInfo& device) {
+    CServiceSettings::addSectionIfMissing(ini);
     for (std::string_view key : device.storedKeys())
         ini.SetString(device.logicalName, std::string(key), device.keyText(key));
     return ini.Save();

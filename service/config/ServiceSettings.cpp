@@ -6,6 +6,16 @@
 
 namespace {
 
+// What a file without the key gives.
+constexpr int kDefaultListenPort = 8080;
+constexpr int kDefaultResponseStatus = 0;
+constexpr int kDefaultCheckDupReq = 0;
+constexpr int kDefaultShowWindow = 1;
+constexpr int kDefaultDeviceLog = 0;
+constexpr int kDefaultThruPassMode = 0;
+constexpr int kDefaultThruPassPort = 8080;
+constexpr int kDefaultRestrictPublic = 1;
+
 std::mutex g_instanceLock;
 std::unique_ptr<CServiceSettings> g_instance;
 
@@ -29,17 +39,17 @@ bool CServiceSettings::loadSettings() {
     {
         CINIHelper ini;
         readable = !ini.IsUnreadable();
-        ini.GetInt(kSection, "ListenPort", 8080, values.listenPort);
-        ini.GetInt(kSection, "ResponseStatus", 0, values.responseStatus);
-        ini.GetInt(kSection, "CheckDupReq", 0, values.checkDupReq);
-        ini.GetInt(kSection, "ShowWindow", 1, values.showWindow);
-        ini.GetInt(kSection, "DeviceLog", 0, values.deviceLog);
-        ini.GetInt(kSection, "ThruPassMode", 0, values.thruPassMode);
+        ini.GetInt(kSection, "ListenPort", kDefaultListenPort, values.listenPort);
+        ini.GetInt(kSection, "ResponseStatus", kDefaultResponseStatus, values.responseStatus);
+        ini.GetInt(kSection, "CheckDupReq", kDefaultCheckDupReq, values.checkDupReq);
+        ini.GetInt(kSection, "ShowWindow", kDefaultShowWindow, values.showWindow);
+        ini.GetInt(kSection, "DeviceLog", kDefaultDeviceLog, values.deviceLog);
+        ini.GetInt(kSection, "ThruPassMode", kDefaultThruPassMode, values.thruPassMode);
         if (values.thruPassMode == 1) {
             ini.GetString(kSection, "ThruPassIP", "", values.thruPassIP);
-            ini.GetInt(kSection, "ThruPassPort", 8080, values.thruPassPort);
+            ini.GetInt(kSection, "ThruPassPort", kDefaultThruPassPort, values.thruPassPort);
         }
-        ini.GetInt(kSection, "RestrictPublic", 1, values.restrictPublic);
+        ini.GetInt(kSection, "RestrictPublic", kDefaultRestrictPublic, values.restrictPublic);
     }
     std::lock_guard<std::mutex> guard(m_lock);
     m_values = std::move(values);
@@ -56,11 +66,22 @@ bool CServiceSettings::saveSettings(int listenPort, int showWindow, int checkDup
         m_values.deviceLog = deviceLog;
     }
     CINIHelper ini;
+    writeSavedKeys(ini, listenPort, showWindow, checkDupReq, deviceLog);
+    return ini.Save();
+}
+
+void CServiceSettings::writeSavedKeys(CINIHelper& ini, int listenPort, int showWindow,
+                                      int checkDupReq, int deviceLog) {
     ini.SetInt(kSection, "ShowWindow", showWindow);
     ini.SetInt(kSection, "ListenPort", listenPort);
     ini.SetInt(kSection, "CheckDupReq", checkDupReq);
     ini.SetInt(kSection, "DeviceLog", deviceLog);
-    return ini.Save();
+}
+
+void CServiceSettings::addSectionIfMissing(CINIHelper& ini) {
+    if (!ini.HasSection(kSection))
+        writeSavedKeys(ini, kDefaultListenPort, kDefaultShowWindow, kDefaultCheckDupReq,
+                       kDefaultDeviceLog);
 }
 
 ServiceSettingsValues CServiceSettings::values() const {

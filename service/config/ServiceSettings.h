@@ -7,6 +7,8 @@
 #include <mutex>
 #include <string>
 
+class CINIHelper;
+
 struct ServiceSettingsValues {
     int restrictPublic = 1;
     int listenPort = 8080;
@@ -41,6 +43,11 @@ public:
     // why a load or a save failed.
     bool saveSettings(int listenPort, int showWindow, int checkDupReq, int deviceLog);
 
+    // A file without the settings section reads as holding no printers: whatever adds a
+    // printer to such a file adds the section too, with the values a file without the
+    // keys gives, so that the service runs as before and the printer is there.
+    static void addSectionIfMissing(CINIHelper& ini);
+
     ServiceSettingsValues values() const;
     int restrictPublic() const;
     int listenPort() const;
@@ -50,5 +57,9 @@ public:
 
 private:
     mutable std::mutex m_lock;
+    // The keys the settings dialog saves, in its order.
+    static void writeSavedKeys(CINIHelper& ini, int listenPort, int showWindow, int checkDupReq,
+                               int deviceLog);
+
     ServiceSettingsValues m_values;
 };

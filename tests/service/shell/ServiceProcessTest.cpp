@@ -269,6 +269,22 @@ TEST_F(ServiceProcessTest, JobsOfEveryModeReachTheirPrinterAsSent) {
     EXPECT_EQ(0, service.wait());
 }
 
+// As a new user would: in an empty home, a printer that was added is listed and prints.
+TEST_F(ServiceProcessTest, APrinterAddedToAnEmptyHomeIsListedAndPrints) {
+    vprinter::VirtualPrinter printer;
+    ASSERT_TRUE(printer.start());
+    const std::string port = std::to_string(printer.ports()[0]);
+    ChildProcess add = vembrix({"printer", "add", "Till", "PrinterType=POSPrinter", "PortType=2",
+                                "PortName=127.0.0.1", "BaudRate=" + port});
+    ASSERT_EQ(0, add.wait()) << add.err();
+    ChildProcess list = vembrix({"printers"});
+    EXPECT_EQ(0, list.wait());
+    EXPECT_EQ("Till\tPOSPrinter\t127.0.0.1:" + port + "\n", list.out());
+    ChildProcess test = vembrix({"printer", "test", "Till"});
+    EXPECT_EQ(0, test.wait()) << test.err();
+    EXPECT_TRUE(printer.journal().waitForCount("cut", 1, std::chrono::seconds(10)));
+}
+
 TEST_F(ServiceProcessTest, PrinterCommandsPrintOrNameAndFailInOneLine) {
     vprinter::VirtualPrinter printer;
     ASSERT_TRUE(printer.start());
