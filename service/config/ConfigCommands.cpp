@@ -1,5 +1,6 @@
 #include "ConfigCommands.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <optional>
@@ -194,11 +195,17 @@ int listPrinters(Command& command) {
 
 int addPrinter(Command& command, const std::string& name, const std::vector<std::string>& words) {
     if (!CDevicesList::isUsableLogicalName(name)) {
+        constexpr size_t kShown = 40;
+        size_t cut = std::min(name.size(), kShown);
+        while (cut < name.size() && cut > 0 && (name[cut] & 0xC0) == 0x80)
+            --cut;  // not inside a UTF-8 character
+        const std::string shown = cut < name.size() ? name.substr(0, cut) + "..." : name;
         throw command.fail(kExitUsage,
-                           "'" + name +
-                               "' cannot be a logical name (it must not be empty, hold | or ] "
-                               "or a line end, begin or end with white space, or be Vembrix or "
-                               "Devices)");
+                           "'" + shown + "' cannot be a logical name (it must be 1 to " +
+                               std::to_string(CDevicesList::kMaxLogicalNameBytes) +
+                               " bytes long, hold no | ] / ? # or control character, not begin or "
+                               "end with white space or end in .cvn, and not be Vembrix, Devices "
+                               "or list)");
     }
     std::vector<Pair> pairs = parsePairs(command, words);
     CDevicesList list;

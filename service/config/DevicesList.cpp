@@ -27,8 +27,17 @@ void CDevicesList::destroyInstance() {
 }
 
 bool CDevicesList::isUsableLogicalName(const std::string& name) {
-    return !name.empty() && CINIHelper::IsStorableSectionName(name) && name != kSettingsSection &&
-           name != kReservedSection;
+    constexpr std::string_view kCommandSuffix = ".cvn";
+    const bool urlSafe = std::none_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F || c == '/' || c == '?' || c == '#';
+    });
+    const bool command =
+        name.size() >= kCommandSuffix.size() &&
+        name.compare(name.size() - kCommandSuffix.size(), std::string::npos, kCommandSuffix) == 0;
+    return !name.empty() && name.size() <= kMaxLogicalNameBytes && urlSafe && !command &&
+           CINIHelper::IsStorableSectionName(name) && name != kSettingsSection &&
+           name != kReservedSection && name != kJoblessName;
 }
 
 CDeviceInfo CDevicesList::readDevice(const CINIHelper& ini, const std::string& logicalName) {

@@ -151,6 +151,14 @@ TEST_F(ConfigCommandsTest, BinaryRefusesBadInputWithOneLineAndWritesNothing) {
                   "BaudRate needs a number");
     expectRefused(runBinary({"printer", "add", "Devices", "PrinterType=1", "PortType=16"}), before,
                   "'Devices' cannot be a logical name");
+    // A name no request could carry: its limit is in the message, not all of the name.
+    expectRefused(
+        runBinary({"printer", "add", std::string(10000, 'x'), "PrinterType=1", "PortType=16"}),
+        before,
+        "'" + std::string(40, 'x') +
+            "...' cannot be a logical name (it must be 1 to 256 bytes long");
+    expectRefused(runBinary({"printer", "add", "Till.cvn", "PrinterType=1", "PortType=16"}), before,
+                  "'Till.cvn' cannot be a logical name");
     expectRefused(runBinary({"printer", "remove", "Nobody"}), before, "unknown printer 'Nobody'");
     expectRefused(runBinary({"settings", "set", "RestrictPublic=0"}), before,
                   "unknown settings key 'RestrictPublic'");

@@ -175,7 +175,10 @@ TEST_F(DevicesListTest, UpdateReplacesTheRecordAndLeavesStaleKeysInTheFile) {
 
 TEST_F(DevicesListTest, UnusableNamesAreRefusedWithoutWriting) {
     writeIni("[Vembrix]\nListenPort=8080\n");
-    for (std::string name : {"", "Vembrix", "Devices", "a|b", "a]b", "two\nlines", " padded"}) {
+    // Names the file cannot hold, then names no request could reach the printer by.
+    for (std::string name : {"", "Vembrix", "Devices", "a|b", "a]b", "two\nlines", " padded", "a/b",
+                             "a?b", "a#b", "tab\tname", "bell\a", "Till.cvn", "list",
+                             std::string(CDevicesList::kMaxLogicalNameBytes + 1, 'x').c_str()}) {
         CDeviceInfo device = serialPrinter(name);
         EXPECT_EQ(list.addOrUpdateDevice(device), DeviceSaveResult::UnusableName) << name;
         EXPECT_EQ(list.saveDevice(device), DeviceSaveResult::UnusableName) << name;
@@ -190,6 +193,10 @@ TEST_F(DevicesListTest, UnusableNamesAreRefusedWithoutWriting) {
     // Names that only look odd are fine.
     EXPECT_EQ(list.addOrUpdateDevice(serialPrinter("vembrix")), DeviceSaveResult::Saved);
     EXPECT_EQ(list.addOrUpdateDevice(serialPrinter("a[b;c")), DeviceSaveResult::Saved);
+    EXPECT_EQ(list.addOrUpdateDevice(serialPrinter("50% off.cvn x")), DeviceSaveResult::Saved);
+    EXPECT_EQ(
+        list.addOrUpdateDevice(serialPrinter(std::string(CDevicesList::kMaxLogicalNameBytes, 'x'))),
+        DeviceSaveResult::Saved);
     CDevicesList fresh;
     fresh.loadDevices();
     EXPECT_EQ(fresh.isRegistered("a[b;c"), 1);
