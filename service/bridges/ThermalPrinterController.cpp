@@ -384,6 +384,10 @@ int CThermalPrinterController::getPrinterName(const std::string& logicalName,
     return 1;
 }
 
+std::string CThermalPrinterController::physicalNameOf(const std::string& modelName) {
+    return !modelName.empty() && modelName.front() == '_' ? modelName.substr(1) : modelName;
+}
+
 int CThermalPrinterController::directPrint(const std::string& logicalName,
                                            const unsigned char* data, int length) {
     std::unique_ptr<CPrinterConnection> connection = newConnection(logicalName);

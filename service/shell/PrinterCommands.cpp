@@ -37,8 +37,12 @@ bool readName(Bridge bridge, const CDevicesList& devices, const std::string& nam
               std::string& printerName) {
     if (bridge == Bridge::Label)
         return CLabelPrinterApi(devices).getPrinterName(name, printerName) == kLabelNameRead;
-    return CThermalPrinterController(devices, unwatched()).getPrinterName(name, printerName) ==
-           kPosNameRead;
+    std::string modelName;
+    if (CThermalPrinterController(devices, unwatched()).getPrinterName(name, modelName) !=
+        kPosNameRead)
+        return false;
+    printerName = CThermalPrinterController::physicalNameOf(modelName);
+    return true;
 }
 
 bool printTest(Bridge bridge, const CDevicesList& devices, const std::string& name) {

@@ -299,8 +299,8 @@ TEST_F(ServiceProcessTest, PrinterCommandsPrintOrNameAndFailInOneLine) {
         std::string errStart;  // the one stderr line begins so; empty: no stderr at all
     };
     const Case cases[] = {
-        // The reply as the printer library hands it on, its header byte included.
-        {{"printer", "name", "Till"}, 0, "_VPRINTER-M1\n", ""},
+        // The name as the printer dialog stores it, without the reply's leading "_".
+        {{"printer", "name", "Till"}, 0, "VPRINTER-M1\n", ""},
         {{"printer", "test", "Till"}, 0, "", ""},
         {{"printer", "name", "Gone"}, 1, "", "vembrix: Cannot connect to printer. ('Gone' on"},
         {{"printer", "test", "Gone"}, 1, "", "vembrix: Cannot connect to printer. ('Gone' on"},
