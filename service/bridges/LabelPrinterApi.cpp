@@ -198,6 +198,12 @@ int interfaceNumber(int portType) {
     }
 }
 
+// Two records open the same printer when they name the same port with the same settings.
+bool samePrinter(const CDeviceInfo& a, const CDeviceInfo& b) {
+    return a.portType == b.portType && a.portText() == b.portText() &&
+           a.physicalName == b.physicalName;
+}
+
 // "0, 0, 100"
 std::string statusText(const std::vector<int>& statuses) {
     std::string text;
@@ -243,12 +249,19 @@ int CLabelPrinterApi::printRaw(const std::string& logicalName, const std::string
 
 bool CLabelPrinterApi::Connect(const std::string& logicalName, bool withName) {
     std::lock_guard lock(m_operationLock);
-    if (m_connected) {
-        TraceWrite("CLabelPrinterApi::Connect", __LINE__, "already Connect in CLabelPrinterApi");
-        return true;
-    }
     CDeviceInfo device;
-    if (!m_devices.getDeviceInfo(logicalName, device))
+    const bool registered = m_devices.getDeviceInfo(logicalName, device) != 0;
+    if (m_connected) {
+        if (registered && samePrinter(device, m_connectedDevice)) {
+            TraceWrite("CLabelPrinterApi::Connect", __LINE__,
+                       "already Connect in CLabelPrinterApi");
+            return true;
+        }
+        // The library holds one connection: the printer asked for gets it, never the one
+        // that happens to be open.
+        Disconnect();
+    }
+    if (!registered)
         return false;
     const int interfaceNo = interfaceNumber(device.portType);
     const int result = withName && interfaceNo == kUsbInterface
@@ -263,6 +276,7 @@ bool CLabelPrinterApi::Connect(const std::string& logicalName, bool withName) {
         return false;
     }
     m_connected = true;
+    m_connectedDevice = device;
     return true;
 }
 
