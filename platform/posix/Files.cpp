@@ -2,10 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <system_error>
 
 #include "platform/Files.h"
@@ -143,13 +145,20 @@ std::string joinPath(std::string_view directory, std::string_view name) {
 }
 
 bool canOpenForReading(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info {};
-    bool regular = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
+    bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     close(fd);
     return regular;
+}
+
+std::optional<std::string> canonicalPath(const std::string& path) {
+    std::unique_ptr<char, void (*)(void*)> resolved(realpath(path.c_str(), nullptr), free);
+    if (!resolved)
+        return std::nullopt;
+    return std::string(resolved.get());
 }
 
 bool pathExists(const std::string& path) {
@@ -216,6 +225,40 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string* w
         }
         contents.append(buffer, static_cast<size_t>(got));
     }
+}
+
+std::optional<std::string> readFileBounded(const std::string& path, size_t maxBytes,
+                                           std::string* why) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        fail(why, systemMessage(errno));
+        return std::nullopt;
+    }
+    std::string contents;
+    char buffer[8192];
+    for (;;) {
+        // One byte past the bound tells a file that is too large.
+        size_t wanted = std::min(sizeof buffer, maxBytes + 1 - contents.size());
+        ssize_t got = read(fd, buffer, wanted);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            int error = errno;
+            close(fd);
+            fail(why, error == EAGAIN ? "no data without waiting" : systemMessage(error));
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        contents.append(buffer, static_cast<size_t>(got));
+        if (contents.size() > maxBytes) {
+            close(fd);
+            fail(why, "larger than " + std::to_string(maxBytes) + " bytes");
+            return std::nullopt;
+        }
+    }
+    close(fd);
+    return contents;
 }
 
 bool replaceFileContents(const std::string& linkOrPath, std::string_view contents,

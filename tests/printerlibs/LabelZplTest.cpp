@@ -1,8 +1,11 @@
 // The exact ZPL every job function puts on a label, and the labels bad input keeps away
 // from the printer.
+#include <sys/stat.h>
+
 #include <functional>
 
 #include "LabelTestSupport.h"
+#include "TempHome.h"
 #include "cvnlblapi.h"
 
 namespace {
@@ -256,6 +259,26 @@ const BadCase kBadInput[] = {
      },
      CVNLBL_E_FILE},
     {"UnreadableFile", [](CLabelPrinter& p) { return p.printBinaryFile("no-such-file.prn"); },
+     CVNLBL_E_FILE},
+    // Files whose size says nothing, or that give no data at all: refused without reading
+    // them to their end or waiting for a writer.
+    {"EndlessFile", [](CLabelPrinter& p) { return p.printBinaryFile("/dev/zero"); }, CVNLBL_E_FILE},
+    {"EndlessPicture",
+     [](CLabelPrinter& p) {
+         CLabelPrinter::PictureField f;
+         f.path = "/dev/zero";
+         return p.picture("t", f);
+     },
+     CVNLBL_E_FILE},
+    {"FolderAsFile", [](CLabelPrinter& p) { return p.printBinaryFile("/"); }, CVNLBL_E_FILE},
+    {"PictureFromAFifoWithoutWriter",
+     [](CLabelPrinter& p) {
+         TempHome home;
+         EXPECT_EQ(mkfifo(home.file("pipe").c_str(), 0600), 0);
+         CLabelPrinter::PictureField f;
+         f.path = home.file("pipe");
+         return p.picture("t", f);
+     },
      CVNLBL_E_FILE},
     {"TextHeightZero",
      [](CLabelPrinter& p) {

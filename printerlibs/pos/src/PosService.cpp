@@ -18,6 +18,8 @@ constexpr int kDrawerOffTime = 250;  // then 500 ms off
 constexpr int kCutFeed = 0;          // feed to the cutter, nothing more
 constexpr int kMaxBrightness = 100;
 constexpr int kModelNameLimit = 256;
+// The largest picture file read: a file's size is no bound (/dev/zero has none).
+constexpr size_t kMaxPictureFileBytes = 64u << 20;
 
 bool inRange(int value, int low, int high) {
     return value >= low && value <= high;
@@ -465,7 +467,8 @@ int PosService::printBitmapFile(const cvn_wchar* path, int width, int alignment,
         !inRange(brightness, -kMaxBrightness, kMaxBrightness) || !inRange(rasterMode, 0, 3) ||
         !inRange(dither, 0, 1))
         return record(kMethod, DRAVIX_E_BAD_ARGUMENT);
-    std::optional<std::string> file = platform::readWholeFile(programPath(*name));
+    std::optional<std::string> file =
+        platform::readFileBounded(programPath(*name), kMaxPictureFileBytes);
     std::optional<raster::Grey> picture = file ? raster::decode(*file) : std::nullopt;
     if (!picture) {
         TraceError(kMethod, __LINE__, "cannot read the picture %s", name->c_str());

@@ -2,6 +2,7 @@
 // conversion and the GS v 0 bands, checked byte for byte on small files written here.
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -133,9 +134,15 @@ TEST(Raster, ATopDownBmpPrintsTheRightWayUpLikeABottomUpOne) {
 TEST(Raster, AFileThatIsNotAPictureIsAnErrorAndNothingIsSent) {
     TempHome home;
     home.writeFile("text.bmp", "BM this is not a picture");
-    MemoryPrinter printer;
-    EXPECT_EQ(printFile(printer, "text.bmp", DRAVIX_BITMAP_ORIGINAL_SIZE), DRAVIX_E_FILE);
-    EXPECT_EQ(printer.sent(), "");
+    ASSERT_EQ(mkfifo(home.file("pipe.bmp").c_str(), 0600), 0);
+    // An endless file is not read to its end, nor does a FIFO wait for its writer.
+    const std::vector<std::string> names = {"text.bmp", "/dev/zero", home.path(),
+                                            home.file("pipe.bmp")};
+    for (const std::string& name : names) {
+        MemoryPrinter printer;
+        EXPECT_EQ(printFile(printer, name, DRAVIX_BITMAP_ORIGINAL_SIZE), DRAVIX_E_FILE) << name;
+        EXPECT_EQ(printer.sent(), "") << name;
+    }
 }
 
 }  // namespace
