@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "DeviceTypes.h"
+#include "JobFiles.h"
 #include "JobFunction.h"
 #include "ProgramFiles.h"
 #include "TraceLog.h"
@@ -69,10 +70,13 @@ const std::vector<PosFunction>& posFunctions() {
          [](const DravixFunctions& f, int h, const Args& a) {
              return f.setPagemodePosition(h, a.i(0), a.i(1));
          }},
-        {"printBitmapFile", 6, kTextFirst,
+        {"printBitmapFile",
+         6,
+         kTextFirst,
          [](const DravixFunctions& f, int h, const Args& a) {
              return f.printBitmapFile(h, a.w(0).c_str(), a.i(0), a.i(1), a.i(2), a.i(3), a.i(4));
-         }},
+         },
+         {0}},
         {"print1DBarcode", 6, kTextFirst,
          [](const DravixFunctions& f, int h, const Args& a) {
              return f.print1DBarcode(h, a.w(0).c_str(), a.i(0), a.i(1), a.i(2), a.i(3), a.i(4));
@@ -349,6 +353,11 @@ int CThermalPrinterController::parseAPI(const ApiCall& call, CPrinterConnection&
     CallArguments args;
     if (!getParams(call, name, function->count, function->textPositions, args))
         return kJobBadData;
+    // A job's file names reach the library only where the user allows files.
+    if (function->namesFiles() &&
+        !CJobFiles::fromSettings().confine(args, function->fileTexts, function->fontTexts,
+                                           "CThermalPrinterController::parseAPI"))
+        return kJobError;
     const int result = function->call(connection.dravix(), connection.handle, args);
     if (result == kDravixOk)
         return kJobSuccess;

@@ -17,7 +17,8 @@ namespace configcommands {
 
 namespace {
 
-constexpr const char* kSettingsKeys = "ListenPort, ShowWindow, CheckDupReq, DeviceLog";
+constexpr const char* kSettingsKeys =
+    "ListenPort, ShowWindow, CheckDupReq, DeviceLog, JobFileFolder";
 constexpr std::array<int, 6> kPortTypes = {
     kPortWirelessNetwork, kPortWiredNetwork, kPortBluetooth, kPortUsb, kPortSerial, kPortParallel};
 constexpr int kMaxListenPort = 65535;
@@ -270,7 +271,8 @@ int showSettings(Command& command) {
                   << "ThruPassMode=" << v.thruPassMode << "\n"
                   << "ThruPassIP=" << v.thruPassIP << "\n"
                   << "ThruPassPort=" << v.thruPassPort << "\n"
-                  << "RestrictPublic=" << v.restrictPublic << "\n";
+                  << "RestrictPublic=" << v.restrictPublic << "\n"
+                  << "JobFileFolder=" << v.jobFileFolder << "\n";
     return kExitOk;
 }
 
@@ -281,8 +283,12 @@ int setSettings(Command& command, const std::vector<std::string>& words) {
     CServiceSettings settings;
     checkLoaded(command, settings.loadSettings());
     ServiceSettingsValues v = settings.values();
+    bool jobFileFolderGiven = false;
     for (const Pair& pair : pairs) {
-        if (pair.key == "ListenPort") {
+        if (pair.key == "JobFileFolder") {
+            v.jobFileFolder = textFor(command, pair);
+            jobFileFolderGiven = true;
+        } else if (pair.key == "ListenPort") {
             v.listenPort = numberFor(command, pair, 1, kMaxListenPort);
         } else if (pair.key == "ShowWindow") {
             v.showWindow = numberFor(command, pair, 0, 1);
@@ -295,7 +301,12 @@ int setSettings(Command& command, const std::vector<std::string>& words) {
                                                "' (keys: " + kSettingsKeys + ")");
         }
     }
-    if (!settings.saveSettings(v.listenPort, v.showWindow, v.checkDupReq, v.deviceLog))
+    const bool saved =
+        jobFileFolderGiven
+            ? settings.saveSettings(v.listenPort, v.showWindow, v.checkDupReq, v.deviceLog,
+                                    v.jobFileFolder)
+            : settings.saveSettings(v.listenPort, v.showWindow, v.checkDupReq, v.deviceLog);
+    if (!saved)
         failWrite(command);
     return kExitOk;
 }

@@ -15,6 +15,7 @@ constexpr int kDefaultDeviceLog = 0;
 constexpr int kDefaultThruPassMode = 0;
 constexpr int kDefaultThruPassPort = 8080;
 constexpr int kDefaultRestrictPublic = 1;
+constexpr const char* kDefaultJobFileFolder = "JobFiles";
 
 std::mutex g_instanceLock;
 std::unique_ptr<CServiceSettings> g_instance;
@@ -50,6 +51,7 @@ bool CServiceSettings::loadSettings() {
             ini.GetInt(kSection, "ThruPassPort", kDefaultThruPassPort, values.thruPassPort);
         }
         ini.GetInt(kSection, "RestrictPublic", kDefaultRestrictPublic, values.restrictPublic);
+        ini.GetString(kSection, "JobFileFolder", kDefaultJobFileFolder, values.jobFileFolder);
     }
     std::lock_guard<std::mutex> guard(m_lock);
     m_values = std::move(values);
@@ -58,15 +60,32 @@ bool CServiceSettings::loadSettings() {
 
 bool CServiceSettings::saveSettings(int listenPort, int showWindow, int checkDupReq,
                                     int deviceLog) {
+    return save(listenPort, showWindow, checkDupReq, deviceLog, nullptr);
+}
+
+bool CServiceSettings::saveSettings(int listenPort, int showWindow, int checkDupReq, int deviceLog,
+                                    const std::string& jobFileFolder) {
+    // Checked before the store changes anything: it writes what it holds when it ends.
+    if (!CINIHelper::IsStorableValue(jobFileFolder))
+        return false;
+    return save(listenPort, showWindow, checkDupReq, deviceLog, &jobFileFolder);
+}
+
+bool CServiceSettings::save(int listenPort, int showWindow, int checkDupReq, int deviceLog,
+                            const std::string* jobFileFolder) {
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_values.listenPort = listenPort;
         m_values.showWindow = showWindow;
         m_values.checkDupReq = checkDupReq;
         m_values.deviceLog = deviceLog;
+        if (jobFileFolder)
+            m_values.jobFileFolder = *jobFileFolder;
     }
     CINIHelper ini;
     writeSavedKeys(ini, listenPort, showWindow, checkDupReq, deviceLog);
+    if (jobFileFolder)
+        ini.SetString(kSection, "JobFileFolder", *jobFileFolder);
     return ini.Save();
 }
 
@@ -112,4 +131,9 @@ int CServiceSettings::showWindow() const {
 int CServiceSettings::deviceLog() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_values.deviceLog;
+}
+
+std::string CServiceSettings::jobFileFolder() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_values.jobFileFolder;
 }

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -265,6 +266,57 @@ TEST_F(ServiceProcessTest, JobsOfEveryModeReachTheirPrinterAsSent) {
     const auto texts = printer.journal().elements("text");
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ("Hello, receipt", texts.front()["text"].asString());
+    service.signal(SIGTERM);
+    EXPECT_EQ(0, service.wait());
+}
+
+// A page names files in its jobs: only those the user allows reach a printer, and every
+// other name fails alike, so a page learns nothing of what exists elsewhere.
+TEST_F(ServiceProcessTest, JobsReachOnlyFilesTheUserAllowsAndLearnNothingOfOthers) {
+    vprinter::VirtualPrinterOptions options;
+    options.listeners = {{0, "escpos"}, {0, "zpl"}};
+    vprinter::VirtualPrinter printer(options);
+    ASSERT_TRUE(printer.start());
+    configure(freePort(), networkPrinter("Till", 2, printer.ports()[0]) +
+                              networkPrinter("Labels", 1, printer.ports()[1]));
+    std::filesystem::create_directory(home.file("JobFiles"));
+    home.writeFile("JobFiles/label.prn", "^XA^FO5,5^FDfrom a file^FS^XZ");
+    ASSERT_EQ(0, mkfifo(home.file("JobFiles/pipe").c_str(), 0600));
+    std::filesystem::create_directory(home.file("JobFiles/folder"));
+    std::filesystem::create_symlink("/etc/passwd", home.file("JobFiles/passwd"));
+    ChildProcess service = vembrix();
+    const int port = startServing(service);
+    ASSERT_NE(0, port);
+    auto result = [&](const std::string& printerName, const std::string& function,
+                      const std::string& parameters) {
+        const std::string path = "/vembrix/" + printerName;
+        const std::string ready =
+            roundTrip(port, post(path, R"({"id":1,"mode":0,"functions":{"func1":{")" + function +
+                                           R"(":[)" + parameters + "]}}}"))
+                .value_or("");
+        const size_t at = ready.find("\"ResponseID\":\"");
+        if (at == std::string::npos)
+            return ready;
+        const std::string answer =
+            roundTrip(port, "GET " + path + "/" + ready.substr(at + 14, 8) + " HTTP/1.1\r\n\r\n")
+                .value_or("");
+        const size_t result = answer.find("\"Result\":\"");
+        return result == std::string::npos
+                   ? answer
+                   : answer.substr(result + 10, answer.find('"', result + 10) - result - 10);
+    };
+    for (const std::string name : {"/etc/passwd", "/proc/self/environ", "/dev/zero", "pipe",
+                                   "folder", "passwd", "../vembrix.ini", "missing.prn"})
+        EXPECT_EQ("error", result("Labels", "PrintBinaryFile", "\"" + name + "\"")) << name;
+    for (const std::string name : {"/etc/passwd", "missing.bmp"})
+        EXPECT_EQ("error", result("Till", "printBitmapFile", "\"" + name + "\",-2,1,0,0,1"))
+            << name;
+    EXPECT_EQ("success", result("Labels", "PrintBinaryFile", R"("label.prn")"));
+    EXPECT_EQ("success", result("Till", "printBitmapFile", R"("logo.bmp",-2,1,0,0,1)"));
+    ASSERT_TRUE(printer.journal().waitForCount("image", 1, std::chrono::seconds(10)));
+    ASSERT_TRUE(printer.journal().waitForCount("label_end", 1, std::chrono::seconds(10)));
+    for (const std::string& raw : printer.rawBytes())
+        EXPECT_EQ(std::string::npos, raw.find("root:")) << raw;
     service.signal(SIGTERM);
     EXPECT_EQ(0, service.wait());
 }
