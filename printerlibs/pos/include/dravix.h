@@ -47,7 +47,7 @@ typedef char16_t cvn_wchar;
 #define DRAVIX_E_BAD_HANDLE (-1)    /* unknown handle, or one closeService ended */
 #define DRAVIX_E_NOT_OPEN (-2)      /* the service is not open */
 #define DRAVIX_E_OPEN_FAILED (-3)   /* the port could not be opened: printer off or unreachable */
-#define DRAVIX_E_WRITE_FAILED (-4)  /* the port took fewer bytes than were sent */
+#define DRAVIX_E_WRITE_FAILED (-4)  /* the printer did not take (acknowledge) all the bytes */
 #define DRAVIX_E_NO_REPLY (-5)      /* the printer did not answer in time (off-line) */
 #define DRAVIX_E_BAD_ARGUMENT (-6)  /* a null pointer, a value out of range, bad text */
 #define DRAVIX_E_NOT_SUPPORTED (-7) /* the function or value is not offered */
