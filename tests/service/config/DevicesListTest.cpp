@@ -176,9 +176,10 @@ TEST_F(DevicesListTest, UpdateReplacesTheRecordAndLeavesStaleKeysInTheFile) {
 TEST_F(DevicesListTest, UnusableNamesAreRefusedWithoutWriting) {
     writeIni("[Vembrix]\nListenPort=8080\n");
     // Names the file cannot hold, then names no request could reach the printer by.
-    for (std::string name : {"", "Vembrix", "Devices", "a|b", "a]b", "two\nlines", " padded", "a/b",
-                             "a?b", "a#b", "tab\tname", "bell\a", "Till.cvn", "list",
-                             std::string(CDevicesList::kMaxLogicalNameBytes + 1, 'x').c_str()}) {
+    const std::string tooLong(CDevicesList::kMaxLogicalNameBytes + 1, 'x');
+    for (const std::string& name : std::vector<std::string>{
+             "", "Vembrix", "Devices", "a|b", "a]b", "two\nlines", " padded", "a/b", "a?b", "a#b",
+             "tab\tname", "bell\a", "Till.cvn", "list", tooLong}) {
         CDeviceInfo device = serialPrinter(name);
         EXPECT_EQ(list.addOrUpdateDevice(device), DeviceSaveResult::UnusableName) << name;
         EXPECT_EQ(list.saveDevice(device), DeviceSaveResult::UnusableName) << name;
