@@ -87,6 +87,17 @@ protected:
         argv.insert(argv.end(), args.begin(), args.end());
         return ChildProcess::run(argv);
     }
+    static vprinter::VirtualPrinterOptions receiptAndLabelPorts() {
+        vprinter::VirtualPrinterOptions options;
+        options.listeners = {{0, "escpos"}, {0, "zpl"}};
+        return options;
+    }
+    // The receipt printer Till and the label printer Labels on a virtual printer's ports.
+    void configureTillAndLabels(vprinter::VirtualPrinter& printer) {
+        ASSERT_TRUE(printer.start());
+        configure(freePort(), networkPrinter("Till", 2, printer.ports()[0]) +
+                                  networkPrinter("Labels", 1, printer.ports()[1]));
+    }
     // A service that serves; its port.
     static int startServing(ChildProcess& service) {
         EXPECT_TRUE(service.waitForOutput(kServing, kStartLimit)) << service.err();
@@ -207,12 +218,8 @@ TEST_F(ServiceProcessTest, AWorkerStillInsideABridgeAtExitIsLeftAndTheServiceSti
 // the bytes each job carries arrive at its printer as sent; label bytes end at their first
 // zero byte.
 TEST_F(ServiceProcessTest, JobsOfEveryModeReachTheirPrinterAsSent) {
-    vprinter::VirtualPrinterOptions options;
-    options.listeners = {{0, "escpos"}, {0, "zpl"}};
-    vprinter::VirtualPrinter printer(options);
-    ASSERT_TRUE(printer.start());
-    configure(freePort(), networkPrinter("Till", 2, printer.ports()[0]) +
-                              networkPrinter("Labels", 1, printer.ports()[1]));
+    vprinter::VirtualPrinter printer(receiptAndLabelPorts());
+    ASSERT_NO_FATAL_FAILURE(configureTillAndLabels(printer));
     ChildProcess service = vembrix();
     const int port = startServing(service);
     ASSERT_NE(0, port);
@@ -273,12 +280,8 @@ TEST_F(ServiceProcessTest, JobsOfEveryModeReachTheirPrinterAsSent) {
 // A page names files in its jobs: only those the user allows reach a printer, and every
 // other name fails alike, so a page learns nothing of what exists elsewhere.
 TEST_F(ServiceProcessTest, JobsReachOnlyFilesTheUserAllowsAndLearnNothingOfOthers) {
-    vprinter::VirtualPrinterOptions options;
-    options.listeners = {{0, "escpos"}, {0, "zpl"}};
-    vprinter::VirtualPrinter printer(options);
-    ASSERT_TRUE(printer.start());
-    configure(freePort(), networkPrinter("Till", 2, printer.ports()[0]) +
-                              networkPrinter("Labels", 1, printer.ports()[1]));
+    vprinter::VirtualPrinter printer(receiptAndLabelPorts());
+    ASSERT_NO_FATAL_FAILURE(configureTillAndLabels(printer));
     std::filesystem::create_directory(home.file("JobFiles"));
     home.writeFile("JobFiles/label.prn", "^XA^FO5,5^FDfrom a file^FS^XZ");
     ASSERT_EQ(0, mkfifo(home.file("JobFiles/pipe").c_str(), 0600));
