@@ -16,6 +16,7 @@
 
 #include "Journal.h"
 #include "PeerLoop.h"
+#include "Previews.h"
 #include "PrinterLanguage.h"
 
 namespace vprinter {
@@ -26,6 +27,8 @@ struct VirtualPrinterOptions {
     struct Listener {
         int port = 0;
         std::string language = "escpos";
+        int paperDots = 576;    // receipts: 576 (80 mm) or 384 (58 mm)
+        int dotsPerInch = 203;  // labels: 203, 300 or 600
     };
     std::vector<Listener> listeners{Listener{}};
     bool controlPort = false;
@@ -33,6 +36,10 @@ struct VirtualPrinterOptions {
     bool gateway = false;
     PrinterIdentity identity;
     PrinterCondition condition;
+    // Receipts and labels are drawn as pictures (kept for the page, and written into
+    // `previewFolder` when it is set).
+    bool previews = false;
+    std::string previewFolder;
 };
 
 class VirtualPrinter {
@@ -50,6 +57,8 @@ public:
     std::string portName(size_t listener = 0) const;
 
     Journal& journal() { return journal_; }
+    // The pictures drawn; null unless previews were asked for.
+    Previews* previews() { return previews_.get(); }
     // Every connection's bytes so far, in the order the connections came.
     std::vector<std::string> rawBytes() const;
     int openConnections() const;
@@ -113,6 +122,8 @@ private:
     PrinterCondition condition_;
     std::map<int, std::string> raw_;  // by connection number
     int open_ = 0;
+    // Draws into the journal: made after it and gone before it.
+    std::unique_ptr<Previews> previews_;
 };
 
 }  // namespace vprinter

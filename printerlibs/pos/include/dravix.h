@@ -54,6 +54,7 @@ typedef char16_t cvn_wchar;
 #define DRAVIX_E_DOES_NOT_FIT (-8)  /* the code or data cannot fit the paper or the symbol */
 #define DRAVIX_E_FILE (-9)          /* the image file is missing or cannot be read */
 #define DRAVIX_E_TOO_MANY (-10)     /* too many open printers in this process */
+#define DRAVIX_E_NO_CODE_PAGE (-11) /* automatic encoding: a character is in no character table */
 
 /* Port types of selectInterface (the port library's numbers). */
 #define DRAVIX_PORT_WIRELESS 1
@@ -198,7 +199,8 @@ DRAVIX_EXPORT int DRAVIX_CALL closeService(int handle, int timeout);
 /* Ends what the handle's functions began, so that whatever the printer gets next starts
  * from its standard state: page mode is left (its page discarded), UTF-8, double-byte
  * mode, another character table and another international character set go back to the
- * standard ones, and an open transaction is dropped. Texts go in 437 again. For a handle
+ * standard ones, and an open transaction is dropped. Texts start in the automatic
+ * encoding again, as on a fresh handle. For a handle
  * that stays open from one job to the next. */
 DRAVIX_EXPORT int DRAVIX_CALL restoreStandardState(int handle);
 /* 0 when the service is open, DRAVIX_E_NOT_OPEN or DRAVIX_E_BAD_HANDLE otherwise. */

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "AutoEncoding.h"
 #include "Barcodes.h"
 #include "EscPos.h"
 #include "Raster.h"
@@ -50,6 +51,8 @@ const char* resultText(int result) {
             return "does not fit";
         case DRAVIX_E_FILE:
             return "file cannot be read";
+        case DRAVIX_E_NO_CODE_PAGE:
+            return "character in no code page";
         default:
             return "error";
     }
@@ -208,6 +211,7 @@ std::string PosService::takeStandardStateBytes() {
     pageMode_ = false;
     textModes_ = {};
     codePage_ = *textcoding::find(textcoding::kDefaultCodePage);
+    automaticEncoding_ = true;
     encodingSent_ = false;
     inTransaction_ = false;
     transaction_.clear();
@@ -301,32 +305,45 @@ int PosService::printText(const cvn_wchar* text, const int* attributes) {
         textcoding::checkedText(reinterpret_cast<const char16_t*>(text), kMaxTextUnits);
     if (!checked)
         return record(kMethod, DRAVIX_E_BAD_ARGUMENT);
-    std::string bytes;
+    bool automatic;
     bool selectFirst;
     textcoding::CodePage page;
     textcoding::TextModes modes;
     {
         std::lock_guard<std::mutex> guard(mutex_);
+        automatic = automaticEncoding_;
         selectFirst = !encodingSent_;
         page = codePage_;
         modes = textModes_;
-        // The printer may still be in the table a previous user left it in.
-        if (selectFirst)
-            bytes = textcoding::selectBytes(page, modes);
     }
-    bytes += textAttributes(attributes);
-    bytes += textcoding::encode(*checked, page);
-    int result = emit(std::move(bytes));
-    if (result == DRAVIX_SUCCESS && selectFirst) {
+    std::optional<textcoding::EncodedText> encoded;
+    if (automatic)
+        encoded = textcoding::encodeAutomatic(
+            *checked, selectFirst ? std::nullopt : std::optional(page), modes);
+    else  // the printer may still be in the table a previous user left it in
+        encoded = textcoding::EncodedText{selectFirst ? textcoding::selectBytes(page, modes) : "",
+                                          textcoding::encode(*checked, page), page};
+    if (!encoded)
+        return record(kMethod, DRAVIX_E_NO_CODE_PAGE);
+    int result = emit(encoded->select + textAttributes(attributes) + encoded->text);
+    if (result == DRAVIX_SUCCESS) {
         std::lock_guard<std::mutex> guard(mutex_);
         encodingSent_ = true;
         textModes_ = modes;
+        if (automatic)
+            codePage_ = encoded->last;
     }
     return record(kMethod, result);
 }
 
 int PosService::setTextEncoding(int codePage) {
     const char* kMethod = "PosService::setTextEncoding";
+    if (codePage == textcoding::kAutomatic) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        automaticEncoding_ = true;
+        encodingSent_ = false;  // the next text selects its table whatever came before
+        return record(kMethod, DRAVIX_SUCCESS);
+    }
     std::optional<textcoding::CodePage> page = textcoding::find(codePage);
     if (!page)
         return record(kMethod, DRAVIX_E_NOT_SUPPORTED);
@@ -341,6 +358,7 @@ int PosService::setTextEncoding(int codePage) {
         codePage_ = *page;
         textModes_ = modes;
         encodingSent_ = true;
+        automaticEncoding_ = false;
     }
     return record(kMethod, result);
 }
@@ -364,6 +382,7 @@ int PosService::setCharacterset(int table) {
             codePage_ = *known;
         textModes_ = modes;
         encodingSent_ = true;
+        automaticEncoding_ = false;
     }
     return record(kMethod, result);
 }

@@ -41,7 +41,8 @@ public:
     int close();
     // Ends what the handle's functions began (page mode, UTF-8, double-byte mode, another
     // character table or character set, a transaction) so that the next job starts from
-    // the printer's standard state and with texts in 437. close() does the same.
+    // the printer's standard state and with the encoding of a fresh handle. close() does
+    // the same.
     int restoreStandardState();
     int directIO(const unsigned char* data, int length);
     int setTransaction(int begin);
@@ -104,6 +105,8 @@ private:
     int timeoutMs_ = kDefaultTimeoutMs;
     textcoding::CodePage codePage_{};
     bool encodingSent_ = false;
+    // Until a code page is chosen, each text picks the character tables it needs.
+    bool automaticEncoding_ = true;
     textcoding::TextModes textModes_;
     bool pageMode_ = false;
     bool inTransaction_ = false;
