@@ -136,26 +136,6 @@ TEST_F(LabelPrinterApiTest, TheConnectionStaysOpenAcrossJobsUntilAJobDisconnects
     EXPECT_TRUE(traced("already Connect in CLabelPrinterApi"));
 }
 
-// The library holds one connection: a job or status query for another printer must not
-// run on the one that happens to be open.
-TEST_F(LabelPrinterApiTest, AJobForAnotherPrinterClosesTheOpenOneAndOpensItsOwn) {
-    EXPECT_EQ(runJob("Labels", {call("Prints", {"1", "1"})}), 2);
-    recorder().reset();
-    EXPECT_EQ(runJob("Usb", {call("Prints", {"2", "1"})}), 2);
-    EXPECT_EQ(
-        recorder().calls(),
-        (Lines{"DisconnectPrinter()",
-               R"(ConnectPrinterWithName(2,"ZX-420","/dev/usb/lp0",9600,8,0,0))", "Prints(2,1)"}));
-    // A printer that cannot be reached fails, whatever was open before.
-    addPrinter({"Gone", 1, kPortWiredNetwork, "192.168.0.99", 9100});
-    recorder().reset();
-    recorder().script("ConnectPrinter", {0});
-    EXPECT_EQ(runJob("Gone", {call("checkStatus")}), 3);
-    EXPECT_EQ(recorder().calls(),
-              (Lines{"DisconnectPrinter()", R"(ConnectPrinter(3,"192.168.0.99",9100,8,0,0))",
-                     "DisconnectPrinter()"}));
-}
-
 TEST_F(LabelPrinterApiTest, EachPortTypeOpensThroughItsLibraryInterface) {
     addPrinter({"Serial", 1, kPortSerial, "/dev/ttyS0", 19200});
     addPrinter({"Parallel", 1, kPortParallel, "/dev/lp0"});
