@@ -141,6 +141,12 @@ int CPortInterface::Write(const void* data, int length, int afterSleep) {
             break;
         }
     }
+    // Done is when the printer has the bytes, not when a buffer on the way took them.
+    if (written == length && !ConfirmDelivery()) {
+        TraceError(portId, "CPortInterface::Write", __LINE__, "Fail(%d/%d): not delivered", 0,
+                   length);
+        written = 0;
+    }
     EndWriteSpan();
     return written;
 }

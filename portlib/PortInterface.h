@@ -60,6 +60,9 @@ public:
     bool ApplyPortName(int portType, const std::string& portName);
     virtual int ReadPort(char* buffer, int length);
     virtual int WritePort(const void* data, int length, int afterSleep);
+    // After the last piece of a write: waits, where the port can tell, until the printer
+    // has the bytes; false when they did not reach it. The base cannot tell.
+    virtual bool ConfirmDelivery() { return true; }
 
     int Write(const void* data, int length, int afterSleep);
     int Read(void* buffer, int length, int timeout, int deviceId);

@@ -528,6 +528,40 @@ int CPortNet::SendAll(platform::TcpStream& socket, const char* data, int length)
     return total;
 }
 
+bool CPortNet::ConfirmDelivery() {
+    std::shared_ptr<platform::TcpStream> stream = socket();
+    if (!stream)
+        return false;
+    // The system tells of no acknowledgement: it is looked for, soon at first (a printer
+    // nearby acknowledges within a fraction of a millisecond), then less often.
+    constexpr std::chrono::microseconds kFirstLook{20};
+    constexpr std::chrono::microseconds kLongestLook{10000};
+    SteadyClock::time_point start = SteadyClock::now();
+    SteadyClock::time_point progress = start;
+    int unacknowledged = stream->unacknowledgedBytes();
+    for (auto look = kFirstLook; unacknowledged > 0 && m_bOpen && stream->isConnected() &&
+                                 elapsedMs(progress) < timings_.acknowledgeStallMs &&
+                                 elapsedMs(start) < timings_.acknowledgeTotalMs;
+         look = std::min(look * 2, kLongestLook)) {
+        std::this_thread::sleep_for(look);
+        int now = stream->unacknowledgedBytes();
+        if (now < unacknowledged)
+            progress = SteadyClock::now();
+        unacknowledged = now;
+    }
+    if (unacknowledged <= 0)
+        return true;  // all acknowledged, or a system that cannot tell
+    if (!stream->isConnected()) {
+        NET_ERROR("ConfirmDelivery", "the connection ended before the printer took %d bytes",
+                  unacknowledged);
+        MarkOffLine();
+        return false;
+    }
+    NET_ERROR("ConfirmDelivery", "the printer did not acknowledge %d bytes within %d ms",
+              unacknowledged, elapsedMs(start));
+    return false;
+}
+
 void CPortNet::ClosePort() {
     NET_WRITE("ClosePort", "%s", "");
     // Keeps the read thread from taking the shut socket for a lost printer.

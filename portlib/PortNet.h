@@ -35,6 +35,10 @@ struct NetPortTimings {
     static constexpr int kProbeIntervalMs = 500;     // least time between two probe bytes
     static constexpr int kCloseDrainMs = 2000;       // longest wait for the printer to take all
     static constexpr int kCloseStallMs = 500;        // ... while it takes nothing at all
+    // A write waits for the printer to acknowledge its bytes: as long as a blocked send
+    // may wait while the printer takes nothing, and no longer than this in all.
+    static constexpr int kAcknowledgeStallMs = 2000;
+    static constexpr int kAcknowledgeTotalMs = 10000;
 
     int openCloseCheckMs = kOpenCloseCheckMs;
     int secondCallDelayMs = kSecondCallDelayMs;
@@ -49,6 +53,8 @@ struct NetPortTimings {
     int probeIntervalMs = kProbeIntervalMs;
     int closeDrainMs = kCloseDrainMs;
     int closeStallMs = kCloseStallMs;
+    int acknowledgeStallMs = kAcknowledgeStallMs;
+    int acknowledgeTotalMs = kAcknowledgeTotalMs;
 };
 
 class CPortNet : public CPortInterface {
@@ -72,6 +78,10 @@ public:
     bool CreateDeviceOption(int portType, const std::string& portName) override;
     int ReadPort(char* buffer, int length) override;
     int WritePort(const void* data, int length, int afterSleep) override;
+    // Bytes in the socket's buffer are not yet the printer's: waits (bounded) until the
+    // printer has acknowledged them all, so a printer that died a moment ago fails the
+    // write. Once a write, not once a piece: a healthy printer costs one round trip.
+    bool ConfirmDelivery() override;
 
 protected:
     int ReadPortWithin(char* buffer, int length, int maxWaitMs) override;

@@ -2,9 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <memory>
 #include <system_error>
 
 #include "platform/Files.h"
@@ -118,13 +121,20 @@ std::string joinPath(std::string_view directory, std::string_view name) {
 }
 
 bool canOpenForReading(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info {};
-    bool regular = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
+    bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     close(fd);
     return regular;
+}
+
+std::optional<std::string> canonicalPath(const std::string& path) {
+    std::unique_ptr<char, void (*)(void*)> resolved(realpath(path.c_str(), nullptr), free);
+    if (!resolved)
+        return std::nullopt;
+    return std::string(resolved.get());
 }
 
 bool pathExists(const std::string& path) {
@@ -168,29 +178,55 @@ std::optional<int64_t> fileBirthTime(const std::string& path) {
     return static_cast<int64_t>(info.stx_btime.tv_sec) * 1000 + info.stx_btime.tv_nsec / 1000000;
 }
 
-std::optional<std::string> readWholeFile(const std::string& path, std::string* why) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+namespace {
+
+// Reads the open file to its end, or to one byte past `maxBytes` (then refused); closes it.
+std::optional<std::string> readOpened(int fd, size_t maxBytes, std::string* why) {
+    std::string contents;
+    char buffer[8192];
+    for (;;) {
+        size_t wanted = std::min(sizeof buffer, maxBytes + 1 - contents.size());
+        ssize_t got = read(fd, buffer, wanted);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            int error = errno;
+            close(fd);
+            fail(why, error == EAGAIN ? "no data without waiting" : systemMessage(error));
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        contents.append(buffer, static_cast<size_t>(got));
+        if (contents.size() > maxBytes) {
+            close(fd);
+            fail(why, "larger than " + std::to_string(maxBytes) + " bytes");
+            return std::nullopt;
+        }
+    }
+    close(fd);
+    return contents;
+}
+
+std::optional<std::string> openAndRead(const std::string& path, int flags, size_t maxBytes,
+                                       std::string* why) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
     if (fd < 0) {
         fail(why, systemMessage(errno));
         return std::nullopt;
     }
-    std::string contents;
-    char buffer[8192];
-    for (;;) {
-        ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            int error = errno;
-            close(fd);
-            if (got < 0) {
-                fail(why, systemMessage(error));
-                return std::nullopt;
-            }
-            return contents;
-        }
-        contents.append(buffer, static_cast<size_t>(got));
-    }
+    return readOpened(fd, maxBytes, why);
+}
+
+}  // namespace
+
+std::optional<std::string> readWholeFile(const std::string& path, std::string* why) {
+    return openAndRead(path, 0, std::numeric_limits<size_t>::max() - 1, why);
+}
+
+std::optional<std::string> readFileBounded(const std::string& path, size_t maxBytes,
+                                           std::string* why) {
+    return openAndRead(path, O_NONBLOCK, maxBytes, why);
 }
 
 bool replaceFileContents(const std::string& linkOrPath, std::string_view contents,

@@ -243,4 +243,12 @@ int TcpStream::unacknowledgedBytes() {
     return ::ioctl(fd_, SIOCOUTQ, &queued) == 0 ? queued : -1;
 }
 
+bool TcpStream::isConnected() {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    if (::getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+        return fail();
+    return info.tcpi_state == TCP_ESTABLISHED || info.tcpi_state == TCP_CLOSE_WAIT;
+}
+
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "CheckDigit.h"
 #include "ZplText.h"
 #include "cvnlblapi.h"
 
@@ -50,15 +51,6 @@ bool asciiOnly(const std::string& data) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// The mod-10 check digit of EAN and UPC over `digits` (without the check digit).
-char checkDigit(std::string_view digits) {
-    int sum = 0;
-    bool three = true;
-    for (auto it = digits.rbegin(); it != digits.rend(); ++it, three = !three)
-        sum += (*it - '0') * (three ? 3 : 1);
-    return static_cast<char>('0' + (10 - sum % 10) % 10);
-}
-
 // EAN and UPC take their digits without the check digit, which the printer adds; a
 // given check digit must be right and is dropped.
 bool withoutCheckDigit(std::string& data, size_t length, std::string& reason) {
@@ -68,7 +60,7 @@ bool withoutCheckDigit(std::string& data, size_t length, std::string& reason) {
         return false;
     }
     if (data.size() == length + 1) {
-        if (data.back() != checkDigit(std::string_view(data).substr(0, length))) {
+        if (data.back() != gtinCheckDigit(std::string_view(data).substr(0, length))) {
             reason = "wrong check digit";
             return false;
         }
@@ -101,6 +93,18 @@ std::string ratioText(int ratio) {
     return std::to_string(ratio / 10) + '.' + std::to_string(ratio % 10);
 }
 
+// In Code 128 field data ">" starts an invocation code (">:" a subset switch, ">8" FNC1),
+// so data that holds one would turn into other data; "><" is the character itself.
+std::string literalCode128(const std::string& data) {
+    std::string out;
+    for (char c : data) {
+        out += c;
+        if (c == '>')
+            out += '<';
+    }
+    return out;
+}
+
 // Checks the data of a symbology and writes its command.
 bool linearCommand(const LinearOptions& o, std::string& data, std::string& command,
                    std::string& reason) {
@@ -115,6 +119,7 @@ bool linearCommand(const LinearOptions& o, std::string& data, std::string& comma
                 return false;
             }
             command = "^BC" + common + ",N,A";
+            data = literalCode128(data);
             return true;
         case CVNLBL_BARCODE_CODE39:
             if (!allOf(data, kCode39Characters)) {

@@ -26,7 +26,7 @@ constexpr int kPortParallel = 64;
 
 constexpr int kDefaultTcpPort = 9100;
 constexpr long long kMaxLabelCount = 99'999'999;
-constexpr uint64_t kMaxFileBytes = 64ull << 20;
+constexpr size_t kMaxFileBytes = 64u << 20;
 constexpr int kMaxSpacing = 100;
 constexpr int kMaxTextHeight = 2000;
 constexpr int kMaxPositionMm = 999;
@@ -490,15 +490,15 @@ int CLabelPrinter::printBinaryFile(const std::string& path) {
     Lock lock(mutex_);
     if (!connected(kMethod, __LINE__))
         return CVNLBL_E_NOT_CONNECTED;
+    if (path.empty())
+        return reject(kMethod, __LINE__, CVNLBL_E_FILE, "no file named");
     std::string file = resolvePath(path);
-    std::optional<uint64_t> size = platform::fileSize(file);
-    if (path.empty() || !size || *size > kMaxFileBytes)
-        return reject(kMethod, __LINE__, CVNLBL_E_FILE, "cannot send the file \"%s\"",
-                      path.c_str());
-    std::optional<std::string> bytes = platform::readWholeFile(file);
+    // Read with a bound: a size the file system gives is no bound (/dev/zero has none).
+    std::string why;
+    std::optional<std::string> bytes = platform::readFileBounded(file, kMaxFileBytes, &why);
     if (!bytes)
-        return reject(kMethod, __LINE__, CVNLBL_E_FILE, "cannot read the file \"%s\"",
-                      file.c_str());
+        return reject(kMethod, __LINE__, CVNLBL_E_FILE, "cannot send the file \"%s\": %s",
+                      file.c_str(), why.c_str());
     return send(kMethod, *bytes);
 }
 

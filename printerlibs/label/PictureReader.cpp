@@ -3,12 +3,17 @@
 #include <stb_image.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
+
+#include "platform/Files.h"
 
 namespace {
 
 constexpr int kLargestSide = 32000;
+// The largest picture file read; a compressed picture of the largest area fits easily.
+constexpr size_t kLargestFileBytes = 64u << 20;
 // Bounds the memory a picture takes; no label holds more dots.
 constexpr long long kLargestArea = 50'000'000;
 
@@ -88,16 +93,23 @@ CMonoBitmap dithered(GreyPicture picture, Dithering dithering) {
 
 std::optional<CMonoBitmap> CPictureReader::read(const std::string& path, int width, int height,
                                                 Dithering dithering, std::string& reason) {
+    std::optional<std::string> file = platform::readFileBounded(path, kLargestFileBytes, &reason);
+    if (!file)
+        return std::nullopt;
+    auto bytes = reinterpret_cast<const stbi_uc*>(file->data());
+    const int length = static_cast<int>(file->size());
     int sourceWidth = 0;
     int sourceHeight = 0;
     int channels = 0;
-    if (stbi_info(path.c_str(), &sourceWidth, &sourceHeight, &channels) &&
-        static_cast<long long>(sourceWidth) * sourceHeight > kLargestArea) {
+    // A top-down BMP gives its height negative here; the decoder itself turns it upright.
+    if (stbi_info_from_memory(bytes, length, &sourceWidth, &sourceHeight, &channels) &&
+        std::llabs(static_cast<long long>(sourceWidth) * sourceHeight) > kLargestArea) {
         reason = "the picture has too many dots";
         return std::nullopt;
     }
     std::unique_ptr<unsigned char, void (*)(void*)> pixels(
-        stbi_load(path.c_str(), &sourceWidth, &sourceHeight, &channels, 4), stbi_image_free);
+        stbi_load_from_memory(bytes, length, &sourceWidth, &sourceHeight, &channels, 4),
+        stbi_image_free);
     if (!pixels) {
         const char* why = stbi_failure_reason();
         reason = why ? why : "unreadable";

@@ -19,6 +19,7 @@
     X(openServiceById, false)             \
     X(openUSBSerial, false)               \
     X(closeService, true)                 \
+    X(restoreStandardState, false)        \
     X(isOpen, true)                       \
     X(getDeviceId, false)                 \
     X(directIO, true)                     \

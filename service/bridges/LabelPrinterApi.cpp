@@ -3,6 +3,7 @@
 #include <cstring>
 #include <thread>
 
+#include "JobFiles.h"
 #include "JobFunction.h"
 #include "ProgramFiles.h"
 #include "TraceLog.h"
@@ -30,14 +31,18 @@ const std::vector<LabelFunction>& labelFunctions() {
                  return kLibraryOk;
              return PrintTrueFontLib(a.i(0), a.i(1), a.t(0), a.i(2), a.i(3), a.i(4), a.i(5), a.i(6),
                                      a.t(1), a.i(7));
-         }},
+         },
+         {},
+         {0}},
         {"PrintTrueFontLibW",
          9,
          {2, 8},
          [](const Args& a) {
              return PrintTrueFontLibW(a.i(0), a.i(1), a.w(0).c_str(), a.i(2), a.i(3), a.i(4),
                                       a.i(5), a.i(6), a.w(1).c_str(), 0);
-         }},
+         },
+         {},
+         {0}},
         {"Prints", 2, {}, [](const Args& a) { return Prints(a.i(0), a.i(1)); }},
         {"ClearBuffer", 0, {}, [](const Args&) { return ClearBuffer(); }},
         {"SetConfigOfPrinter",
@@ -82,28 +87,36 @@ const std::vector<LabelFunction>& labelFunctions() {
          [](const Args& a) {
              return PrintVectorFont(a.i(0), a.i(1), a.t(0), a.i(2), a.i(3), a.t(1), a.i(4), a.i(5),
                                     a.i(6), a.i(7), a.t(2), a.i(8), a.t(3));
-         }},
+         },
+         {},
+         {0}},
         {"PrintVectorFontW",
          14,
          {3, 6, 11, 13},  // only the printed text is UTF-16
          [](const Args& a) {
              return PrintVectorFontW(a.i(0), a.i(1), a.i(2), a.t(0), a.i(3), a.i(4), a.t(1), a.i(5),
                                      a.i(6), a.i(7), a.i(8), a.t(2), a.i(9), a.w(3).c_str());
-         }},
+         },
+         {},
+         {0}},
         {"PrintTrueFont",
          10,
          {2, 8},
          [](const Args& a) {
              return PrintTrueFont(a.i(0), a.i(1), a.t(0), a.i(2), a.i(3), a.i(4), a.i(5), a.i(6),
                                   a.t(1), a.i(7));
-         }},
+         },
+         {},
+         {0}},
         {"PrintTrueFontW",
          10,
          {2, 8},
          [](const Args& a) {
              return PrintTrueFontW(a.i(0), a.i(1), a.w(0).c_str(), a.i(2), a.i(3), a.i(4), a.i(5),
                                    a.i(6), a.w(1).c_str(), a.i(7));
-         }},
+         },
+         {},
+         {0}},
         {"Print1DBarcode",
          9,
          {8},
@@ -137,27 +150,31 @@ const std::vector<LabelFunction>& labelFunctions() {
         {"PrintImageLib",
          5,
          {2},
-         [](const Args& a) { return PrintImageLib(a.i(0), a.i(1), a.t(0), a.i(2), a.i(3)); }},
+         [](const Args& a) { return PrintImageLib(a.i(0), a.i(1), a.t(0), a.i(2), a.i(3)); },
+         {0}},
         {"PrintImageLibW",
          6,
          {3},
          [](const Args& a) {
              return PrintImageLibW(a.i(0), a.i(1), a.i(2), a.w(0).c_str(), a.i(3), a.i(4));
-         }},
+         },
+         {0}},
         {"PrintImageLibWithSize",
          7,
          {4},
          [](const Args& a) {
              return PrintImageLibWithSize(a.i(0), a.i(1), a.i(2), a.i(3), a.t(0), a.i(4), a.i(5));
-         }},
+         },
+         {0}},
         {"PrintImageLibWWithSize",
          8,
          {5},
          [](const Args& a) {
              return PrintImageLibWWithSize(a.i(0), a.i(1), a.i(2), a.i(3), a.i(4), a.w(0).c_str(),
                                            a.i(5), a.i(6));
-         }},
-        {"PrintBinaryFile", 1, {0}, [](const Args& a) { return PrintBinaryFile(a.t(0)); }},
+         },
+         {0}},
+        {"PrintBinaryFile", 1, {0}, [](const Args& a) { return PrintBinaryFile(a.t(0)); }, {0}},
         {"PrintBlock",
          6,
          {},
@@ -196,6 +213,12 @@ int interfaceNumber(int portType) {
         default:
             return kUsbInterface;
     }
+}
+
+// Two records open the same printer when they name the same port with the same settings.
+bool samePrinter(const CDeviceInfo& a, const CDeviceInfo& b) {
+    return a.portType == b.portType && a.portText() == b.portText() &&
+           a.physicalName == b.physicalName;
 }
 
 // "0, 0, 100"
@@ -243,12 +266,19 @@ int CLabelPrinterApi::printRaw(const std::string& logicalName, const std::string
 
 bool CLabelPrinterApi::Connect(const std::string& logicalName, bool withName) {
     std::lock_guard lock(m_operationLock);
-    if (m_connected) {
-        TraceWrite("CLabelPrinterApi::Connect", __LINE__, "already Connect in CLabelPrinterApi");
-        return true;
-    }
     CDeviceInfo device;
-    if (!m_devices.getDeviceInfo(logicalName, device))
+    const bool registered = m_devices.getDeviceInfo(logicalName, device) != 0;
+    if (m_connected) {
+        if (registered && samePrinter(device, m_connectedDevice)) {
+            TraceWrite("CLabelPrinterApi::Connect", __LINE__,
+                       "already Connect in CLabelPrinterApi");
+            return true;
+        }
+        // The library holds one connection: the printer asked for gets it, never the one
+        // that happens to be open.
+        Disconnect();
+    }
+    if (!registered)
         return false;
     const int interfaceNo = interfaceNumber(device.portType);
     const int result = withName && interfaceNo == kUsbInterface
@@ -263,6 +293,7 @@ bool CLabelPrinterApi::Connect(const std::string& logicalName, bool withName) {
         return false;
     }
     m_connected = true;
+    m_connectedDevice = device;
     return true;
 }
 
@@ -326,6 +357,11 @@ int CLabelPrinterApi::runLibraryFunction(const JobCall& job) {
     CallArguments args;
     if (!getParams(job.call, job.function, function->count, function->textPositions, args))
         return kJobBadData;
+    // A job's file names reach the library only where the user allows files.
+    if (function->namesFiles() &&
+        !CJobFiles::fromSettings().confine(args, function->fileTexts, function->fontTexts,
+                                           "CLabelPrinterApi::parseAPI"))
+        return callFailed(job);
     return function->call(args) == kLibraryOk ? kJobSuccess : callFailed(job);
 }
 

@@ -1,8 +1,8 @@
 // Carries out jobs for label printers through the label printer library (cvnlblapi),
 // which works on one open printer at a time and takes no printer handle. The bridge
-// keeps that connection open from one job to the next, until a job disconnects or an
-// operation that disconnects runs; while it is open every Connect succeeds at once,
-// whichever printer it names.
+// keeps that connection open from one job to the next, until a job disconnects, an
+// operation that disconnects runs, or another printer is asked for: a Connect for the
+// printer that is open succeeds at once, one for another printer closes it first.
 #pragma once
 
 #include <chrono>
@@ -85,4 +85,5 @@ private:
     // a test print from the window must not land in the middle of a job's label.
     std::recursive_mutex m_operationLock;
     bool m_connected = false;
+    CDeviceInfo m_connectedDevice;  // while connected: the printer that is open
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "DeviceTypes.h"
+#include "JobFiles.h"
 #include "JobFunction.h"
 #include "ProgramFiles.h"
 #include "TraceLog.h"
@@ -69,10 +70,13 @@ const std::vector<PosFunction>& posFunctions() {
          [](const DravixFunctions& f, int h, const Args& a) {
              return f.setPagemodePosition(h, a.i(0), a.i(1));
          }},
-        {"printBitmapFile", 6, kTextFirst,
+        {"printBitmapFile",
+         6,
+         kTextFirst,
          [](const DravixFunctions& f, int h, const Args& a) {
              return f.printBitmapFile(h, a.w(0).c_str(), a.i(0), a.i(1), a.i(2), a.i(3), a.i(4));
-         }},
+         },
+         {0}},
         {"print1DBarcode", 6, kTextFirst,
          [](const DravixFunctions& f, int h, const Args& a) {
              return f.print1DBarcode(h, a.w(0).c_str(), a.i(0), a.i(1), a.i(2), a.i(3), a.i(4));
@@ -308,8 +312,13 @@ bool CThermalPrinterController::openService(CPrinterConnection& connection,
 bool CThermalPrinterController::Disconnect(const std::string& logicalName,
                                            CPrinterConnection& connection) {
     // Asked of the record rather than the list, which shutdown may have emptied since.
-    if (connection.isBorrowed())
+    if (connection.isBorrowed()) {
+        // The watched printer's service stays open for the next operation, which must
+        // not find the printer in the page mode or encoding this one left.
+        if (const auto restore = connection.dravix().restoreStandardState)
+            restore(connection.handle);
         return false;
+    }
     connection.dravix().closeService(connection.handle, 0);
     TraceWrite("CThermalPrinterController::Disconnect", __LINE__,
                "%s is disconnect in CThermalPrinterController", logicalName.c_str());
@@ -344,6 +353,11 @@ int CThermalPrinterController::parseAPI(const ApiCall& call, CPrinterConnection&
     CallArguments args;
     if (!getParams(call, name, function->count, function->textPositions, args))
         return kJobBadData;
+    // A job's file names reach the library only where the user allows files.
+    if (function->namesFiles() &&
+        !CJobFiles::fromSettings().confine(args, function->fileTexts, function->fontTexts,
+                                           "CThermalPrinterController::parseAPI"))
+        return kJobError;
     const int result = function->call(connection.dravix(), connection.handle, args);
     if (result == kDravixOk)
         return kJobSuccess;
@@ -377,6 +391,10 @@ int CThermalPrinterController::getPrinterName(const std::string& logicalName,
     TraceWrite("CThermalPrinterController::getPrinterName", __LINE__, "%s is %s in getPrinterName",
                logicalName.c_str(), modelName.c_str());
     return 1;
+}
+
+std::string CThermalPrinterController::physicalNameOf(const std::string& modelName) {
+    return !modelName.empty() && modelName.front() == '_' ? modelName.substr(1) : modelName;
 }
 
 int CThermalPrinterController::directPrint(const std::string& logicalName,

@@ -53,6 +53,9 @@ public:
                    const std::vector<int>& textPositions, CallArguments& args) const;
     // 1 with the model name the printer reports, 0 otherwise.
     int getPrinterName(const std::string& logicalName, std::string& modelName);
+    // The name a printer's settings keep (its Physical key): the model name without the
+    // "_" the printer's answer begins with.
+    static std::string physicalNameOf(const std::string& modelName);
     // 2 when the printer took the bytes, 3 otherwise.
     int directPrint(const std::string& logicalName, const unsigned char* data, int length);
     // 1 printed, 0 the printer cannot be opened.

@@ -1,5 +1,6 @@
 #include "ConfigCommands.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <optional>
@@ -16,7 +17,8 @@ namespace configcommands {
 
 namespace {
 
-constexpr const char* kSettingsKeys = "ListenPort, ShowWindow, CheckDupReq, DeviceLog";
+constexpr const char* kSettingsKeys =
+    "ListenPort, ShowWindow, CheckDupReq, DeviceLog, JobFileFolder";
 constexpr std::array<int, 6> kPortTypes = {
     kPortWirelessNetwork, kPortWiredNetwork, kPortBluetooth, kPortUsb, kPortSerial, kPortParallel};
 constexpr int kMaxListenPort = 65535;
@@ -194,11 +196,17 @@ int listPrinters(Command& command) {
 
 int addPrinter(Command& command, const std::string& name, const std::vector<std::string>& words) {
     if (!CDevicesList::isUsableLogicalName(name)) {
+        constexpr size_t kShown = 40;
+        size_t cut = std::min(name.size(), kShown);
+        while (cut < name.size() && cut > 0 && (name[cut] & 0xC0) == 0x80)
+            --cut;  // not inside a UTF-8 character
+        const std::string shown = cut < name.size() ? name.substr(0, cut) + "..." : name;
         throw command.fail(kExitUsage,
-                           "'" + name +
-                               "' cannot be a logical name (it must not be empty, hold | or ] "
-                               "or a line end, begin or end with white space, or be Vembrix or "
-                               "Devices)");
+                           "'" + shown + "' cannot be a logical name (it must be 1 to " +
+                               std::to_string(CDevicesList::kMaxLogicalNameBytes) +
+                               " bytes long, hold no | ] / ? # or control character, not begin or "
+                               "end with white space or end in .cvn, and not be Vembrix, Devices "
+                               "or list)");
     }
     std::vector<Pair> pairs = parsePairs(command, words);
     CDevicesList list;
@@ -263,7 +271,8 @@ int showSettings(Command& command) {
                   << "ThruPassMode=" << v.thruPassMode << "\n"
                   << "ThruPassIP=" << v.thruPassIP << "\n"
                   << "ThruPassPort=" << v.thruPassPort << "\n"
-                  << "RestrictPublic=" << v.restrictPublic << "\n";
+                  << "RestrictPublic=" << v.restrictPublic << "\n"
+                  << "JobFileFolder=" << v.jobFileFolder << "\n";
     return kExitOk;
 }
 
@@ -274,8 +283,12 @@ int setSettings(Command& command, const std::vector<std::string>& words) {
     CServiceSettings settings;
     checkLoaded(command, settings.loadSettings());
     ServiceSettingsValues v = settings.values();
+    bool jobFileFolderGiven = false;
     for (const Pair& pair : pairs) {
-        if (pair.key == "ListenPort") {
+        if (pair.key == "JobFileFolder") {
+            v.jobFileFolder = textFor(command, pair);
+            jobFileFolderGiven = true;
+        } else if (pair.key == "ListenPort") {
             v.listenPort = numberFor(command, pair, 1, kMaxListenPort);
         } else if (pair.key == "ShowWindow") {
             v.showWindow = numberFor(command, pair, 0, 1);
@@ -288,7 +301,12 @@ int setSettings(Command& command, const std::vector<std::string>& words) {
                                                "' (keys: " + kSettingsKeys + ")");
         }
     }
-    if (!settings.saveSettings(v.listenPort, v.showWindow, v.checkDupReq, v.deviceLog))
+    const bool saved =
+        jobFileFolderGiven
+            ? settings.saveSettings(v.listenPort, v.showWindow, v.checkDupReq, v.deviceLog,
+                                    v.jobFileFolder)
+            : settings.saveSettings(v.listenPort, v.showWindow, v.checkDupReq, v.deviceLog);
+    if (!saved)
         failWrite(command);
     return kExitOk;
 }

@@ -4,6 +4,7 @@
 
 #include "CVNTokenizer.h"
 #include "INIHelper.h"
+#include "ServiceSettings.h"
 #include "TraceLog.h"
 
 namespace {
@@ -26,8 +27,17 @@ void CDevicesList::destroyInstance() {
 }
 
 bool CDevicesList::isUsableLogicalName(const std::string& name) {
-    return !name.empty() && CINIHelper::IsStorableSectionName(name) && name != kSettingsSection &&
-           name != kReservedSection;
+    constexpr std::string_view kCommandSuffix = ".cvn";
+    const bool urlSafe = std::none_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F || c == '/' || c == '?' || c == '#';
+    });
+    const bool command =
+        name.size() >= kCommandSuffix.size() &&
+        name.compare(name.size() - kCommandSuffix.size(), std::string::npos, kCommandSuffix) == 0;
+    return !name.empty() && name.size() <= kMaxLogicalNameBytes && urlSafe && !command &&
+           CINIHelper::IsStorableSectionName(name) && name != kSettingsSection &&
+           name != kReservedSection && name != kJoblessName;
 }
 
 CDeviceInfo CDevicesList::readDevice(const CINIHelper& ini, const std::string& logicalName) {
@@ -119,6 +129,7 @@ DeviceSaveResult CDevicesList::checkDevice(const CDeviceInfo& device, const char
 }
 
 bool CDevicesList::writeDevice(CINIHelper& ini, const CDeviceInfo& device) {
+    CServiceSettings::addSectionIfMissing(ini);
     for (std::string_view key : device.storedKeys())
         ini.SetString(device.logicalName, std::string(key), device.keyText(key));
     return ini.Save();

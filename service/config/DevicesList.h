@@ -27,6 +27,8 @@ class CDevicesList {
 public:
     static constexpr const char* kSettingsSection = "Vembrix";
     static constexpr const char* kReservedSection = "Devices";
+    // The request handler answers a job posted to this name with 404.
+    static constexpr const char* kJoblessName = "list";
 
     CDevicesList() = default;
     virtual ~CDevicesList() = default;
@@ -38,8 +40,14 @@ public:
     static CDevicesList& instance();
     static void destroyInstance();
 
-    // Not empty, no "|", "]" or line end, no white space at either end, and not one
-    // of the reserved section names.
+    // Pages name a printer in the URL of their requests, which a long name would bloat
+    // for nothing: with every byte escaped, one of this length still fits any request.
+    static constexpr size_t kMaxLogicalNameBytes = 256;
+    // A name the file can hold and the service can serve: not empty, at most
+    // kMaxLogicalNameBytes, no white space at either end, no "|" or "]" (a section
+    // header), no "/", "?", "#" or control character (a URL path cuts or loses them), not
+    // ending in ".cvn" (a command's URL), and none of the reserved names Vembrix, Devices
+    // and list (the request handler keeps it from jobs).
     static bool isUsableLogicalName(const std::string& name);
 
     // False when the file is there but cannot be read: the list is then empty. A

@@ -69,6 +69,7 @@ public:
 
     // Section names in order of first occurrence, each followed by "|".
     const std::string& GetSectionList() const { return m_sectionList; }
+    bool HasSection(const std::string& section) const;
     int GetSectionCount() const { return m_sectionCount; }
     bool IsDirty() const { return m_dirty; }
     const std::string& GetFilePath() const { return m_filePath; }
@@ -90,7 +91,6 @@ private:
     static _CVN_INI_INFO ParseLine(const std::string& text);
     static std::string LookupKey(const std::string& section, const std::string& key);
     std::string LookupText(const _CVN_INI_INFO& record) const;
-    bool HasSection(const std::string& section) const;
     void AddToSectionList(const std::string& section);
     int LineCount() const { return static_cast<int>(m_lines.size()); }
     void Store(const _CVN_INI_INFO& record);

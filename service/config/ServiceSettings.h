@@ -7,6 +7,8 @@
 #include <mutex>
 #include <string>
 
+class CINIHelper;
+
 struct ServiceSettingsValues {
     int restrictPublic = 1;
     int listenPort = 8080;
@@ -17,6 +19,9 @@ struct ServiceSettingsValues {
     int thruPassMode = 0;
     std::string thruPassIP;
     int thruPassPort = 8080;
+    // Where the files that web jobs may name lie besides the pictures that ship with the
+    // program; a relative path is taken in the program directory.
+    std::string jobFileFolder = "JobFiles";
 };
 
 class CServiceSettings {
@@ -40,6 +45,14 @@ public:
     // not be written (the record has them all the same). CINIHelper::LastError() says
     // why a load or a save failed.
     bool saveSettings(int listenPort, int showWindow, int checkDupReq, int deviceLog);
+    // The same, and the folder of job files (which the settings dialog does not show).
+    bool saveSettings(int listenPort, int showWindow, int checkDupReq, int deviceLog,
+                      const std::string& jobFileFolder);
+
+    // A file without the settings section reads as holding no printers: whatever adds a
+    // printer to such a file adds the section too, with the values a file without the
+    // keys gives, so that the service runs as before and the printer is there.
+    static void addSectionIfMissing(CINIHelper& ini);
 
     ServiceSettingsValues values() const;
     int restrictPublic() const;
@@ -47,8 +60,16 @@ public:
     int checkDupReq() const;
     int showWindow() const;
     int deviceLog() const;
+    std::string jobFileFolder() const;
 
 private:
     mutable std::mutex m_lock;
+    // Keeps and writes the values; the folder of job files only when given.
+    bool save(int listenPort, int showWindow, int checkDupReq, int deviceLog,
+              const std::string* jobFileFolder);
+    // The keys the settings dialog saves, in its order.
+    static void writeSavedKeys(CINIHelper& ini, int listenPort, int showWindow, int checkDupReq,
+                               int deviceLog);
+
     ServiceSettingsValues m_values;
 };

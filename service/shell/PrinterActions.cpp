@@ -32,7 +32,6 @@ bool CBridgePrinterActions::readPrinterName(const std::string& logicalName, int 
         return m_label.getPrinterName(logicalName, name) == kLabelNameRead;
     if (!isPosType(printerType) || m_pos.getPrinterName(logicalName, name) != kPosNameRead)
         return false;
-    if (name.starts_with('_'))
-        name.erase(0, 1);
+    name = CThermalPrinterController::physicalNameOf(name);
     return true;
 }

@@ -75,6 +75,28 @@ TEST(FilesTest, UserConfigFolderIsMadeWhereXdgSaysAndOnlyForTheUser) {
     }
 }
 
+// A bounded read takes a file of exactly the bound and refuses one byte more, whatever
+// size the file system claims; a FIFO refuses at once instead of waiting for data.
+TEST(FilesTest, BoundedReadStopsAtItsBoundAndNeverWaits) {
+    TempHome home;
+    home.writeFile("four", "1234");
+    EXPECT_EQ(platform::readFileBounded(home.file("four"), 4), "1234");
+    std::string why;
+    EXPECT_EQ(platform::readFileBounded(home.file("four"), 3, &why), std::nullopt);
+    EXPECT_EQ(why, "larger than 3 bytes");
+    EXPECT_EQ(platform::readFileBounded("/dev/zero", 1 << 20), std::nullopt);
+    const std::string fifo = home.file("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int writer = open(fifo.c_str(), O_RDWR | O_NONBLOCK);  // a writer that sends nothing
+    ASSERT_GE(writer, 0);
+    EXPECT_EQ(platform::readFileBounded(fifo, 16, &why), std::nullopt);
+    EXPECT_EQ(why, "no data without waiting");
+    close(writer);
+    EXPECT_FALSE(platform::canOpenForReading(fifo));
+    EXPECT_FALSE(platform::canOpenForReading(home.path()));
+    EXPECT_TRUE(platform::canOpenForReading(home.file("four")));
+}
+
 TEST(FilesTest, AppendKeepsWhatIsThere) {
     TempHome home;
     const std::string path = home.file("a.txt");

@@ -108,6 +108,8 @@ NetPortTimings fastTimings() {
     t.probeFailSleepMs = 5;
     t.sendWaitMs = 300;
     t.sendWaitStepMs = 20;
+    t.acknowledgeStallMs = 300;
+    t.acknowledgeTotalMs = 1000;
     return t;
 }
 
@@ -166,6 +168,16 @@ protected:
         peer.stop();
         ASSERT_TRUE(peer.start(4096));
         port.SetSendBufferSize(4096);
+        port.useReadThread = false;
+        open();
+        ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+    }
+    // A printer that holds little, behind a host buffer that holds a job: a printer that
+    // stalls leaves the job sent but not acknowledged.
+    void openWithSmallPrinterBuffer() {
+        peer.stop();
+        ASSERT_TRUE(peer.start(4096));
+        port.SetSendBufferSize(256 * 1024);
         port.useReadThread = false;
         open();
         ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
@@ -324,35 +336,53 @@ TEST_F(NetPortTest, IdleReadProbesOnlyWhileTheHostIsNotWriting) {
 TEST_F(NetPortTest, SendThatStaysBlockedGivesUpWithoutLosingOrRepeatingBytes) {
     ASSERT_NO_FATAL_FAILURE(openWithSmallBuffers());
     peer.stall(true);
-
-    std::string sent;
-    char chunk[4096];
-    int last = -1;
-    for (int i = 0; i < 20000 && last != 0; ++i) {
-        for (size_t k = 0; k < sizeof chunk; ++k)
-            chunk[k] = static_cast<char>((sent.size() + k) % 251);
-        last = port.WritePort(chunk, sizeof chunk, 0);
-        sent.append(chunk, static_cast<size_t>(std::max(last, 0)));
-    }
-    ASSERT_EQ(last, 0);
+    // Far more than both socket buffers hold: the send itself stays blocked.
+    std::string job(256 * 1024, '\0');
+    for (size_t k = 0; k < job.size(); ++k)
+        job[k] = static_cast<char>(k % 251);
+    const int sent = port.WritePort(job.data(), static_cast<int>(job.size()), 0);
+    ASSERT_GT(sent, 0);
+    ASSERT_LT(sent, static_cast<int>(job.size()));
     EXPECT_TRUE(traced("waitfor timeout"));
     EXPECT_TRUE(port.IsConnected());
 
     peer.stall(false);
-    ASSERT_TRUE(peer.waitForBytes(sent.size(), kEventWait));
-    EXPECT_EQ(peer.receivedCount(), sent.size());
-    EXPECT_TRUE(peer.received() == sent);
+    ASSERT_TRUE(peer.waitForBytes(static_cast<size_t>(sent), kEventWait));
+    EXPECT_EQ(peer.receivedCount(), static_cast<size_t>(sent));
+    EXPECT_TRUE(peer.received() == job.substr(0, static_cast<size_t>(sent)));
+}
+
+// Bytes in the socket's buffer are not yet the printer's: a write succeeds only once the
+// printer acknowledged them, so one that stopped taking data or died a moment ago fails
+// it, and one that takes data again passes the next.
+TEST_F(NetPortTest, AWriteSucceedsOnlyOnceThePrinterAcknowledgedItsBytes) {
+    ASSERT_NO_FATAL_FAILURE(openWithSmallPrinterBuffer());
+    peer.stall(true);
+    const std::string job(20000, 'j');  // fits the host's buffer, not the printer's
+    EXPECT_EQ(port.Write(job.data(), static_cast<int>(job.size()), 0), 0);
+    EXPECT_TRUE(traced("the printer did not acknowledge"));
+    peer.stall(false);
+    EXPECT_EQ(port.Write("x", 1, 0), 1);
+    ASSERT_TRUE(peer.waitForBytes(job.size() + 1, kEventWait));
+
+    // The printer closes; the next write goes into the buffer all the same, and the
+    // printer's end answers it with a reset.
+    peer.dropConnections(false);
+    ASSERT_TRUE(peer.waitForOpenConnections(0, kEventWait));
+    EXPECT_EQ(port.Write("lost", 4, 0), 0);
+    EXPECT_TRUE(traced("the connection ended before the printer took 4 bytes"));
+    EXPECT_FALSE(port.IsConnected());
 }
 
 // An answer the host never read makes a plain close a reset, which drops the end of the
 // job still on its way; the close waits for the printer to take it.
 TEST_F(NetPortTest, CloseRightAfterAWriteDeliversItAllThoughAnAnswerLiesUnread) {
-    ASSERT_NO_FATAL_FAILURE(openWithSmallBuffers());
+    ASSERT_NO_FATAL_FAILURE(openWithSmallPrinterBuffer());
     ASSERT_TRUE(peer.sendToAll("status"));
     peer.stall(true);
-    const std::string job(6000, 'j');
-    ASSERT_EQ(port.Write(job.data(), static_cast<int>(job.size()), 0),
-              static_cast<int>(job.size()));
+    // The write gives up waiting for the printer to acknowledge; its bytes stay on their way.
+    const std::string job(20000, 'j');
+    ASSERT_EQ(port.Write(job.data(), static_cast<int>(job.size()), 0), 0);
     // The printer takes the rest only once the close has begun.
     std::thread printer([&] {
         std::this_thread::sleep_for(50ms);

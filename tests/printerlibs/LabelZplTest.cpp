@@ -1,8 +1,11 @@
 // The exact ZPL every job function puts on a label, and the labels bad input keeps away
 // from the printer.
+#include <sys/stat.h>
+
 #include <functional>
 
 #include "LabelTestSupport.h"
+#include "TempHome.h"
 #include "cvnlblapi.h"
 
 namespace {
@@ -56,6 +59,15 @@ const ElementCase kElements[] = {
      "e^FS"},
     {"Code128", barcode(linear(CVNLBL_BARCODE_CODE128), "ABC-12^3"),
      "^FO10,20^BY2,3.0,100^BCN,100,Y,N,N,A^FH^FDABC-12_5E3^FS"},
+    // ">" would start an invocation code: whatever subsets the printer picks around it,
+    // it must stay the character.
+    {"Code128GreaterThanInSubsetBData", barcode(linear(CVNLBL_BARCODE_CODE128), "ab>:cd"),
+     "^FO10,20^BY2,3.0,100^BCN,100,Y,N,N,A^FH^FDab><:cd^FS"},
+    {"Code128GreaterThanBetweenSubsetCDigitRuns",
+     barcode(linear(CVNLBL_BARCODE_CODE128), "1234>8>>5678"),
+     "^FO10,20^BY2,3.0,100^BCN,100,Y,N,N,A^FH^FD1234><8><><5678^FS"},
+    {"Code128GreaterThanInUpperCaseSubsetAData", barcode(linear(CVNLBL_BARCODE_CODE128), ">AB>"),
+     "^FO10,20^BY2,3.0,100^BCN,100,Y,N,N,A^FH^FD><AB><^FS"},
     {"Code39RotatedWithoutText", barcode(linear(CVNLBL_BARCODE_CODE39, 3, 25, 80, 1, 0), "CODE 39"),
      "^FO10,20^BY3,2.5,80^B3R,N,80,N,N^FH^FDCODE 39^FS"},
     {"Ean13CheckDigitIsVerifiedAndLeftToThePrinter",
@@ -247,6 +259,26 @@ const BadCase kBadInput[] = {
      },
      CVNLBL_E_FILE},
     {"UnreadableFile", [](CLabelPrinter& p) { return p.printBinaryFile("no-such-file.prn"); },
+     CVNLBL_E_FILE},
+    // Files whose size says nothing, or that give no data at all: refused without reading
+    // them to their end or waiting for a writer.
+    {"EndlessFile", [](CLabelPrinter& p) { return p.printBinaryFile("/dev/zero"); }, CVNLBL_E_FILE},
+    {"EndlessPicture",
+     [](CLabelPrinter& p) {
+         CLabelPrinter::PictureField f;
+         f.path = "/dev/zero";
+         return p.picture("t", f);
+     },
+     CVNLBL_E_FILE},
+    {"FolderAsFile", [](CLabelPrinter& p) { return p.printBinaryFile("/"); }, CVNLBL_E_FILE},
+    {"PictureFromAFifoWithoutWriter",
+     [](CLabelPrinter& p) {
+         TempHome home;
+         EXPECT_EQ(mkfifo(home.file("pipe").c_str(), 0600), 0);
+         CLabelPrinter::PictureField f;
+         f.path = home.file("pipe");
+         return p.picture("t", f);
+     },
      CVNLBL_E_FILE},
     {"TextHeightZero",
      [](CLabelPrinter& p) {

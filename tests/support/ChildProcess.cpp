@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -24,6 +26,48 @@ std::string outputFile(int& fd) {
         throw std::runtime_error("mkstemp failed");
     return path;
 }
+
+// Copies of programs for nobody to run, made once and removed when the test ends.
+class ProgramCopies {
+public:
+    ~ProgramCopies() {
+        std::error_code ignored;
+        for (const auto& [program, folder] : folders_)
+            std::filesystem::remove_all(folder, ignored);
+    }
+
+    std::string copyOf(const std::string& program) {
+        namespace fs = std::filesystem;
+        std::lock_guard lock(mutex_);
+        auto found = folders_.find(program);
+        if (found == folders_.end()) {
+            std::string folder = (fs::temp_directory_path() / "vembrix-program-XXXXXX").string();
+            if (mkdtemp(folder.data()) == nullptr)
+                throw std::runtime_error("mkdtemp failed");
+            fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+            const fs::path source = fs::path(program).parent_path();
+            fs::copy_file(program, fs::path(folder) / fs::path(program).filename());
+            // The libraries the program finds beside itself ($ORIGIN).
+            for (const fs::directory_entry& entry : fs::directory_iterator(source)) {
+                const std::string name = entry.path().filename().string();
+                if (entry.is_regular_file() && name.rfind("lib", 0) == 0 &&
+                    name.find(".so") != std::string::npos)
+                    fs::copy_file(entry.path(), fs::path(folder) / name);
+            }
+            found = folders_.emplace(program, folder).first;
+        }
+        return (std::filesystem::path(found->second) / std::filesystem::path(program).filename())
+            .string();
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, std::string> folders_;
+};
+
+ProgramCopies programCopies;
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -65,8 +109,11 @@ ChildProcess ChildProcess::start(const std::function<int()>& body, bool asNobody
 }
 
 ChildProcess ChildProcess::run(const std::vector<std::string>& argv, bool asNobody) {
+    std::vector<std::string> args = argv;
+    if (asNobody && !args.empty())
+        args[0] = programCopies.copyOf(args[0]);
     std::vector<char*> pointers;
-    for (const std::string& arg : argv)
+    for (const std::string& arg : args)
         pointers.push_back(const_cast<char*>(arg.c_str()));
     pointers.push_back(nullptr);
     return fork([&pointers] { execv(pointers[0], pointers.data()); }, asNobody, true);

@@ -17,7 +17,9 @@ public:
     // Runs `body` in a forked child whose exit status is its result.
     static ChildProcess start(const std::function<int()>& body, bool asNobody = false);
     // Runs a program with the environment of the test; its output goes to files that
-    // out() and err() read once it has ended.
+    // out() and err() read once it has ended. As nobody it runs a copy of the program and
+    // the libraries beside it, in a folder every user may enter: the checkout may lie
+    // where nobody cannot reach (under /root, say).
     static ChildProcess run(const std::vector<std::string>& argv, bool asNobody = false);
     // A body run to its end (or killed at the default limit); its result, or -1 (see
     // wait()).

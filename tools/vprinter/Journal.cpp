@@ -2,7 +2,27 @@
 
 #include <algorithm>
 
+#include "platform/Text.h"
+
 namespace vprinter {
+namespace {
+
+// A journal line is JSON, whose text must be UTF-8. The decoders' texts are not always:
+// a command can cut a character in half, or a host can send bytes that are no UTF-8 at
+// all. What cannot be read becomes '?', as a printer shows it.
+void makeValidUtf8(Json::Value& value) {
+    if (value.isString()) {
+        const std::string text = value.asString();
+        const std::string valid = platform::utf16ToUtf8(platform::utf8ToUtf16(text));
+        if (valid != text)
+            value = valid;
+    } else if (value.isArray() || value.isObject()) {
+        for (Json::Value& member : value)
+            makeValidUtf8(member);
+    }
+}
+
+}  // namespace
 
 bool Journal::writeTo(const std::string& path) {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -18,6 +38,7 @@ std::string Journal::line(const Json::Value& element) {
 }
 
 long long Journal::add(Json::Value element, const std::function<void(Json::Value&)>& stamp) {
+    makeValidUtf8(element);
     long long seq;
     {
         std::lock_guard<std::mutex> guard(mutex_);

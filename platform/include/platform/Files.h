@@ -42,8 +42,12 @@ std::string fileNameOf(std::string_view path);
 std::string folderOf(std::string_view path);
 std::string joinPath(std::string_view directory, std::string_view name);
 
-// True when the file can be opened for reading.
+// True when a regular file is at the path and can be opened for reading. Never waits
+// (a FIFO without a writer is no such file).
 bool canOpenForReading(const std::string& path);
+// The absolute path without symbolic links, "." or ".."; nothing when the path leads
+// nowhere.
+std::optional<std::string> canonicalPath(const std::string& path);
 // True when something is at the path (a symbolic link counts by what it points at).
 bool pathExists(const std::string& path);
 // True when the existing file can be opened for writing; the file is not changed.
@@ -59,6 +63,12 @@ std::optional<int64_t> fileBirthTime(const std::string& path);
 // The file's bytes; nothing when it cannot be read, and then `why` (when given) holds
 // the system's reason.
 std::optional<std::string> readWholeFile(const std::string& path, std::string* why = nullptr);
+// The file's bytes when there are at most `maxBytes` of them; nothing otherwise, and
+// then `why` (when given) says why. A file is read no further than the bound, so one
+// whose size is known only at its end (/dev/zero) costs no more, and nothing waits for
+// data (a FIFO or a terminal refuses instead).
+std::optional<std::string> readFileBounded(const std::string& path, size_t maxBytes,
+                                           std::string* why = nullptr);
 // Suffix of the temporary file a replace writes beside the file it replaces.
 inline constexpr std::string_view kReplaceSuffix = ".tmp";
 // Replaces the file's contents so that a crash or a full disk at any moment leaves the

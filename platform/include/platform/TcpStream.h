@@ -64,6 +64,10 @@ public:
     bool shutdownSending();
     // Bytes sent the peer has not acknowledged yet, unsent ones included; -1 when unknown.
     int unacknowledgedBytes();
+    // False once the connection can carry nothing more to the peer: reset, or closed at
+    // this end. A peer that only closed its sending side still counts. Tells a peer that
+    // is gone from a slow one, whose unacknowledged bytes are counted alike.
+    bool isConnected();
 
 private:
     explicit TcpStream(int fd) : fd_(fd) {}

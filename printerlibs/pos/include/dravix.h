@@ -47,7 +47,7 @@ typedef char16_t cvn_wchar;
 #define DRAVIX_E_BAD_HANDLE (-1)    /* unknown handle, or one closeService ended */
 #define DRAVIX_E_NOT_OPEN (-2)      /* the service is not open */
 #define DRAVIX_E_OPEN_FAILED (-3)   /* the port could not be opened: printer off or unreachable */
-#define DRAVIX_E_WRITE_FAILED (-4)  /* the port took fewer bytes than were sent */
+#define DRAVIX_E_WRITE_FAILED (-4)  /* the printer did not take (acknowledge) all the bytes */
 #define DRAVIX_E_NO_REPLY (-5)      /* the printer did not answer in time (off-line) */
 #define DRAVIX_E_BAD_ARGUMENT (-6)  /* a null pointer, a value out of range, bad text */
 #define DRAVIX_E_NOT_SUPPORTED (-7) /* the function or value is not offered */
@@ -193,8 +193,16 @@ DRAVIX_EXPORT int DRAVIX_CALL openServiceById(int handle, int deviceId);
 /* openService for the USB printer with this serial number (port type DRAVIX_PORT_USB). */
 DRAVIX_EXPORT int DRAVIX_CALL openUSBSerial(int handle, const cvn_wchar* serialNumber);
 /* Closes the port and ends the handle; buffered transaction data is dropped. Writes are
- * complete when a function returns, so timeout has nothing to wait for: pass 0. */
+ * complete when a function returns, so timeout has nothing to wait for: pass 0. What the
+ * handle's functions began is ended first, as restoreStandardState does. */
 DRAVIX_EXPORT int DRAVIX_CALL closeService(int handle, int timeout);
+/* Ends what the handle's functions began, so that whatever the printer gets next starts
+ * from its standard state: page mode is left (its page discarded), UTF-8, double-byte
+ * mode, another character table and another international character set go back to the
+ * standard ones, and an open transaction is dropped. Texts start in the automatic
+ * encoding again, as on a fresh handle. For a handle
+ * that stays open from one job to the next. */
+DRAVIX_EXPORT int DRAVIX_CALL restoreStandardState(int handle);
 /* 0 when the service is open, DRAVIX_E_NOT_OPEN or DRAVIX_E_BAD_HANDLE otherwise. */
 DRAVIX_EXPORT int DRAVIX_CALL isOpen(int handle);
 /* Not supported: DRAVIX_E_NOT_SUPPORTED. */

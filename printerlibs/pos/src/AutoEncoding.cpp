@@ -90,20 +90,27 @@ private:
 }  // namespace
 
 std::optional<EncodedText> encodeAutomatic(std::u16string_view text,
-                                           std::optional<CodePage> printerPage, bool fromUtf8) {
+                                           std::optional<CodePage> printerPage, TextModes& modes) {
     const TableSet& tables = TableSet::instance();
     if (tables.size() == 0)
         return std::nullopt;
     std::optional<size_t> current;
-    if (printerPage && !fromUtf8)
+    if (printerPage && !modes.utf8)
         current = tables.indexOf(*printerPage);
 
     EncodedText out;
     // Within the single-byte tables ESC t alone switches; from an unknown state the whole
     // selection is sent.
+    TextModes after = modes;
     auto switchTo = [&](size_t index) {
-        std::string bytes = current ? escpos::command(escpos::kCodeTable, tables.page(index).table)
-                                    : selectBytes(tables.page(index), fromUtf8);
+        const CodePage& page = tables.page(index);
+        std::string bytes;
+        if (current) {
+            bytes = escpos::command(escpos::kCodeTable, page.table);
+            after.table = page.table;
+        } else {
+            bytes = selectBytes(page, after);
+        }
         (out.text.empty() ? out.select : out.text) += bytes;
         current = index;
     };
@@ -135,6 +142,7 @@ std::optional<EncodedText> encodeAutomatic(std::u16string_view text,
     if (!current)
         switchTo(0);
     out.last = tables.page(*current);
+    modes = after;
     return out;
 }
 

@@ -25,10 +25,11 @@ struct EncodedText {
 };
 
 // Encodes a checked text (see checkedText) for a printer in `printerPage` (nullopt when
-// its table is not known; `fromUtf8` says it reads UTF-8). Where tables reach equally far,
-// the one first in the library's list wins, so a text 437 holds goes out in 437. nullopt
-// when a character is in no table.
+// its table is not known) and in the text `modes` the handle left it in, which become
+// those the text leaves. Where tables reach equally far, the one first in the library's
+// list wins, so a text 437 holds goes out in 437. nullopt when a character is in no
+// table.
 std::optional<EncodedText> encodeAutomatic(std::u16string_view text,
-                                           std::optional<CodePage> printerPage, bool fromUtf8);
+                                           std::optional<CodePage> printerPage, TextModes& modes);
 
 }  // namespace textcoding

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "CheckDigit.h"
 #include "EscPos.h"
 #include "dravix.h"
 
@@ -9,6 +10,8 @@ namespace barcodes {
 namespace {
 
 constexpr int kMaxHeight = 255;
+// GS w takes 2 to 6; a printer ignores 1 and keeps whatever width it had.
+constexpr int kMinPrintedModuleWidth = 2;
 constexpr int kMaxModuleWidth = 6;
 constexpr size_t kMaxData = 255;
 // Code 128 symbol widths: every symbol 11 modules, the stop 13.
@@ -31,7 +34,11 @@ bool isCode39(char c) {
 }
 
 bool isCodabar(char c) {
-    return isDigit(c) || std::string_view("$+-./:ABCDabcd").find(c) != std::string_view::npos;
+    return isDigit(c) || std::string_view("$+-./:").find(c) != std::string_view::npos;
+}
+
+bool isCodabarStartStop(char c) {
+    return std::string_view("ABCDabcd").find(c) != std::string_view::npos;
 }
 
 bool isAscii(char c) {
@@ -162,24 +169,68 @@ int modules(std::string_view data, int symbology) {
 
 namespace {
 
+// Data of `length` digits ends in a check digit, which must be the right one; shorter
+// data leaves the check digit to the printer.
+bool rightCheckDigit(std::string_view data, size_t length) {
+    return data.size() != length || data.back() == gtinCheckDigit(data.substr(0, length - 1));
+}
+
+// The UPC-A number (without its check digit) that a UPC-E number system digit and six
+// digits stand for: the zeros the short form leaves out go back where its last digit
+// says.
+std::string upcAOfUpcE(std::string_view data) {
+    std::string numberSystem(1, data[0]);
+    std::string_view d = data.substr(1, 6);
+    switch (d[5]) {
+        case '0':
+        case '1':
+        case '2':
+            return numberSystem + std::string(d.substr(0, 2)) + d[5] + "0000" +
+                   std::string(d.substr(2, 3));
+        case '3':
+            return numberSystem + std::string(d.substr(0, 3)) + "00000" +
+                   std::string(d.substr(3, 2));
+        case '4':
+            return numberSystem + std::string(d.substr(0, 4)) + "00000" + d[4];
+        default:
+            return numberSystem + std::string(d.substr(0, 5)) + "0000" + d[5];
+    }
+}
+
+// UPC-E carries a check digit in its 8-digit form (that of the UPC-A number it stands
+// for) and in its 12-digit UPC-A form.
+bool rightUpcECheckDigit(std::string_view data) {
+    if (data.size() == 8)
+        return data.back() == gtinCheckDigit(upcAOfUpcE(data));
+    return rightCheckDigit(data, 12);
+}
+
+// Start and stop characters A to D at both ends, the data between them.
+bool validCodabar(std::string_view data) {
+    return data.size() >= 2 && isCodabarStartStop(data.front()) &&
+           isCodabarStartStop(data.back()) &&
+           std::all_of(data.begin() + 1, data.end() - 1, isCodabar);
+}
+
 bool validData(std::string_view data, int symbology) {
     if (data.empty() || data.size() > kMaxData)
         return false;
     switch (symbology) {
         case DRAVIX_BARCODE_UPCA:
-            return allOf(data, isDigit) && lengthIn(data, {11, 12});
+            return allOf(data, isDigit) && lengthIn(data, {11, 12}) && rightCheckDigit(data, 12);
         case DRAVIX_BARCODE_UPCE:
-            return allOf(data, isDigit) && lengthIn(data, {6, 7, 8, 11, 12});
+            return allOf(data, isDigit) && lengthIn(data, {6, 7, 8, 11, 12}) &&
+                   rightUpcECheckDigit(data);
         case DRAVIX_BARCODE_EAN13:
-            return allOf(data, isDigit) && lengthIn(data, {12, 13});
+            return allOf(data, isDigit) && lengthIn(data, {12, 13}) && rightCheckDigit(data, 13);
         case DRAVIX_BARCODE_EAN8:
-            return allOf(data, isDigit) && lengthIn(data, {7, 8});
+            return allOf(data, isDigit) && lengthIn(data, {7, 8}) && rightCheckDigit(data, 8);
         case DRAVIX_BARCODE_CODE39:
             return allOf(data, isCode39);
         case DRAVIX_BARCODE_ITF:
             return allOf(data, isDigit) && data.size() % 2 == 0;
         case DRAVIX_BARCODE_CODABAR:
-            return allOf(data, isCodabar);
+            return validCodabar(data);
         case DRAVIX_BARCODE_CODE93:
         case DRAVIX_BARCODE_CODE128:
             return allOf(data, isAscii);
@@ -198,7 +249,9 @@ int encode(std::string_view data, const Linear& barcode, int paperWidth, std::st
         barcode.alignment > DRAVIX_ALIGN_RIGHT || barcode.textPosition < DRAVIX_HRI_NONE ||
         barcode.textPosition > DRAVIX_HRI_BOTH || !validData(data, barcode.symbology))
         return DRAVIX_E_BAD_ARGUMENT;
-    if (modules(data, barcode.symbology) * barcode.moduleWidth > paperWidth)
+    // The width the printer will print, for the command and for the paper check alike.
+    const int moduleWidth = std::max(barcode.moduleWidth, kMinPrintedModuleWidth);
+    if (modules(data, barcode.symbology) * moduleWidth > paperWidth)
         return DRAVIX_E_DOES_NOT_FIT;
     std::string symbols =
         barcode.symbology == DRAVIX_BARCODE_CODE128 ? code128Data(data) : std::string(data);
@@ -207,7 +260,7 @@ int encode(std::string_view data, const Linear& barcode, int paperWidth, std::st
     out += escpos::command(escpos::kSelectJustification, barcode.alignment);
     out += escpos::command(escpos::kHriPosition, barcode.textPosition);
     out += escpos::command(escpos::kBarcodeHeight, barcode.height);
-    out += escpos::command(escpos::kBarcodeWidth, barcode.moduleWidth);
+    out += escpos::command(escpos::kBarcodeWidth, moduleWidth);
     out += escpos::command(escpos::kBarcode, systemCode(barcode.symbology));
     escpos::putByte(out, static_cast<int>(symbols.size()));
     out += symbols;

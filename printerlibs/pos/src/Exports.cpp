@@ -161,6 +161,11 @@ int closeService(int handle, int /*timeout*/) {
     return service->close();
 }
 
+int restoreStandardState(int handle) {
+    return onService("restoreStandardState", handle,
+                     [](PosService& s) { return s.restoreStandardState(); });
+}
+
 int isOpen(int handle) {
     return onService("isOpen", handle,
                      [](PosService& s) { return s.isOpen() ? DRAVIX_SUCCESS : DRAVIX_E_NOT_OPEN; });

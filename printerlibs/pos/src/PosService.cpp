@@ -19,6 +19,8 @@ constexpr int kDrawerOffTime = 250;  // then 500 ms off
 constexpr int kCutFeed = 0;          // feed to the cutter, nothing more
 constexpr int kMaxBrightness = 100;
 constexpr int kModelNameLimit = 256;
+// The largest picture file read: a file's size is no bound (/dev/zero has none).
+constexpr size_t kMaxPictureFileBytes = 64u << 20;
 
 bool inRange(int value, int low, int high) {
     return value >= low && value <= high;
@@ -203,17 +205,49 @@ int PosService::openById(int deviceId) {
     return openAt(at);
 }
 
+std::string PosService::takeStandardStateBytes() {
+    std::string bytes = pageMode_ ? std::string(escpos::kStandardMode) : std::string();
+    bytes += textcoding::standardBytes(textModes_);
+    pageMode_ = false;
+    textModes_ = {};
+    codePage_ = *textcoding::find(textcoding::kDefaultCodePage);
+    automaticEncoding_ = true;
+    encodingSent_ = false;
+    inTransaction_ = false;
+    transaction_.clear();
+    return bytes;
+}
+
 int PosService::close() {
     std::shared_ptr<PrinterLink> closing;
+    std::string ending;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         closing = std::move(link_);
-        inTransaction_ = false;
-        transaction_.clear();
+        ending = takeStandardStateBytes();
     }
+    // A printer that cannot take the ending any more has nothing to end.
+    if (closing && !ending.empty())
+        closing->send(ending);
     // The link closes the port when the last query using it has let go.
     closing.reset();
     return record("PosService::close", DRAVIX_SUCCESS);
+}
+
+int PosService::restoreStandardState() {
+    const char* kMethod = "PosService::restoreStandardState";
+    std::shared_ptr<PrinterLink> current;
+    std::string ending;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!link_)
+            return record(kMethod, DRAVIX_E_NOT_OPEN);
+        current = link_;
+        ending = takeStandardStateBytes();
+    }
+    if (ending.empty())
+        return record(kMethod, DRAVIX_SUCCESS);
+    return record(kMethod, current->send(ending) ? DRAVIX_SUCCESS : DRAVIX_E_WRITE_FAILED);
 }
 
 int PosService::directIO(const unsigned char* data, int length) {
@@ -273,33 +307,31 @@ int PosService::printText(const cvn_wchar* text, const int* attributes) {
         return record(kMethod, DRAVIX_E_BAD_ARGUMENT);
     bool automatic;
     bool selectFirst;
-    bool fromUtf8;
     textcoding::CodePage page;
+    textcoding::TextModes modes;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         automatic = automaticEncoding_;
         selectFirst = !encodingSent_;
-        fromUtf8 = utf8Selected_;
         page = codePage_;
+        modes = textModes_;
     }
     std::optional<textcoding::EncodedText> encoded;
     if (automatic)
         encoded = textcoding::encodeAutomatic(
-            *checked, selectFirst ? std::nullopt : std::optional(page), fromUtf8);
+            *checked, selectFirst ? std::nullopt : std::optional(page), modes);
     else  // the printer may still be in the table a previous user left it in
-        encoded =
-            textcoding::EncodedText{selectFirst ? textcoding::selectBytes(page, fromUtf8) : "",
-                                    textcoding::encode(*checked, page), page};
+        encoded = textcoding::EncodedText{selectFirst ? textcoding::selectBytes(page, modes) : "",
+                                          textcoding::encode(*checked, page), page};
     if (!encoded)
         return record(kMethod, DRAVIX_E_NO_CODE_PAGE);
     int result = emit(encoded->select + textAttributes(attributes) + encoded->text);
     if (result == DRAVIX_SUCCESS) {
         std::lock_guard<std::mutex> guard(mutex_);
         encodingSent_ = true;
-        if (automatic) {
+        textModes_ = modes;
+        if (automatic)
             codePage_ = encoded->last;
-            utf8Selected_ = false;
-        }
     }
     return record(kMethod, result);
 }
@@ -315,16 +347,16 @@ int PosService::setTextEncoding(int codePage) {
     std::optional<textcoding::CodePage> page = textcoding::find(codePage);
     if (!page)
         return record(kMethod, DRAVIX_E_NOT_SUPPORTED);
-    bool fromUtf8;
+    textcoding::TextModes modes;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        fromUtf8 = utf8Selected_;
+        modes = textModes_;
     }
-    int result = emit(textcoding::selectBytes(*page, fromUtf8));
+    int result = emit(textcoding::selectBytes(*page, modes));
     if (result == DRAVIX_SUCCESS) {
         std::lock_guard<std::mutex> guard(mutex_);
         codePage_ = *page;
-        utf8Selected_ = page->kind == textcoding::Kind::Utf8;
+        textModes_ = modes;
         encodingSent_ = true;
         automaticEncoding_ = false;
     }
@@ -338,17 +370,17 @@ int PosService::setCharacterset(int table) {
     std::optional<textcoding::CodePage> known = textcoding::findByTable(table);
     textcoding::CodePage page =
         known.value_or(textcoding::CodePage{0, textcoding::Kind::SingleByte, table});
-    bool fromUtf8;
+    textcoding::TextModes modes;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        fromUtf8 = utf8Selected_;
+        modes = textModes_;
     }
-    int result = emit(textcoding::selectBytes(page, fromUtf8));
+    int result = emit(textcoding::selectBytes(page, modes));
     if (result == DRAVIX_SUCCESS) {
         std::lock_guard<std::mutex> guard(mutex_);
         if (known)
             codePage_ = *known;
-        utf8Selected_ = false;
+        textModes_ = modes;
         encodingSent_ = true;
         automaticEncoding_ = false;
     }
@@ -359,7 +391,12 @@ int PosService::setInternationalCharacterset(int country) {
     const char* kMethod = "PosService::setInternationalCharacterset";
     if (!inRange(country, 0, 17) && !inRange(country, 66, 82))
         return record(kMethod, DRAVIX_E_BAD_ARGUMENT);
-    return record(kMethod, emit(escpos::command(escpos::kInternationalSet, country)));
+    int result = emit(escpos::command(escpos::kInternationalSet, country));
+    if (result == DRAVIX_SUCCESS) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        textModes_.internationalSet = country;
+    }
+    return record(kMethod, result);
 }
 
 int PosService::cutPaper(int mode) {
@@ -385,18 +422,29 @@ int PosService::cutPaper(int mode) {
 
 int PosService::setPagemode(int mode) {
     const char* kMethod = "PosService::setPagemode";
+    std::string bytes;
     switch (mode) {
         case DRAVIX_PAGE_PRINT_AND_LEAVE:
-            return record(kMethod, emit(std::string(1, escpos::FF)));
+            bytes = std::string(1, escpos::FF);
+            break;
         case DRAVIX_PAGE_BEGIN:
-            return record(kMethod, emit(std::string(escpos::kPageMode)));
+            bytes = escpos::kPageMode;
+            break;
         case DRAVIX_PAGE_PRINT:
-            return record(kMethod, emit(std::string(escpos::kPrintPage)));
+            bytes = escpos::kPrintPage;
+            break;
         case DRAVIX_PAGE_DISCARD:
-            return record(kMethod, emit(std::string(escpos::kStandardMode)));
+            bytes = escpos::kStandardMode;
+            break;
         default:
             return record(kMethod, DRAVIX_E_BAD_ARGUMENT);
     }
+    int result = emit(std::move(bytes));
+    if (result == DRAVIX_SUCCESS && mode != DRAVIX_PAGE_PRINT) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        pageMode_ = mode == DRAVIX_PAGE_BEGIN;
+    }
+    return record(kMethod, result);
 }
 
 int PosService::setPagemodePrintArea(int x, int y, int width, int height) {
@@ -438,7 +486,8 @@ int PosService::printBitmapFile(const cvn_wchar* path, int width, int alignment,
         !inRange(brightness, -kMaxBrightness, kMaxBrightness) || !inRange(rasterMode, 0, 3) ||
         !inRange(dither, 0, 1))
         return record(kMethod, DRAVIX_E_BAD_ARGUMENT);
-    std::optional<std::string> file = platform::readWholeFile(programPath(*name));
+    std::optional<std::string> file =
+        platform::readFileBounded(programPath(*name), kMaxPictureFileBytes);
     std::optional<raster::Grey> picture = file ? raster::decode(*file) : std::nullopt;
     if (!picture) {
         TraceError(kMethod, __LINE__, "cannot read the picture %s", name->c_str());

@@ -39,6 +39,11 @@ public:
     int openAt(const PortTarget& target);
     int openById(int deviceId);
     int close();
+    // Ends what the handle's functions began (page mode, UTF-8, double-byte mode, another
+    // character table or character set, a transaction) so that the next job starts from
+    // the printer's standard state and with the encoding of a fresh handle. close() does
+    // the same.
+    int restoreStandardState();
     int directIO(const unsigned char* data, int length);
     int setTransaction(int begin);
     int setStatusCallback(DRAVIX_STATUS_CALLBACK callback);
@@ -81,6 +86,9 @@ private:
     int emit(std::string bytes);
     // The link while open, for a query; none otherwise.
     std::shared_ptr<PrinterLink> link() const;
+    // Under mutex_: the bytes that end the modes the handle's functions began, which are
+    // then forgotten; a transaction's kept bytes are dropped.
+    std::string takeStandardStateBytes();
     void report(int conditions, int scope);
     // A function whose text argument must be whole UTF-16; `encode` builds the bytes from
     // its UTF-8 form.
@@ -99,7 +107,8 @@ private:
     bool encodingSent_ = false;
     // Until a code page is chosen, each text picks the character tables it needs.
     bool automaticEncoding_ = true;
-    bool utf8Selected_ = false;
+    textcoding::TextModes textModes_;
+    bool pageMode_ = false;
     bool inTransaction_ = false;
     std::string transaction_;
     DRAVIX_STATUS_CALLBACK statusCallback_ = nullptr;

@@ -4,6 +4,7 @@
 #include <stb_image_resize.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #include "EscPos.h"
@@ -26,8 +27,12 @@ std::optional<Grey> decode(std::string_view fileBytes) {
     auto data = reinterpret_cast<const stbi_uc*>(fileBytes.data());
     int length = static_cast<int>(fileBytes.size());
     int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(data, length, &width, &height, &channels) || width <= 0 ||
-        height <= 0 || static_cast<long long>(width) * height > kMaxPixels)
+    if (!stbi_info_from_memory(data, length, &width, &height, &channels))
+        return std::nullopt;
+    // A BMP stored top row first says so by a negative height, and the header check
+    // passes that sign on; the decoder itself turns such a picture the right way up.
+    long long rows = std::llabs(static_cast<long long>(height));
+    if (width <= 0 || rows == 0 || width * rows > kMaxPixels)
         return std::nullopt;
     // Grey and alpha: a transparent dot is paper, not ink.
     std::unique_ptr<unsigned char, StbFree> pixels(

@@ -10,6 +10,12 @@ namespace {
 
 constexpr int kNoTable = -1;
 constexpr int kShiftJisCodeSystem = 1;
+constexpr int kStandardTable = 0;
+// Shift JIS texts carry half-width kana as single bytes (the Katakana table) and the yen
+// sign at 5C (the Japanese character set).
+constexpr int kKatakanaTable = 1;
+constexpr int kUsa = 0;
+constexpr int kJapan = 8;
 // FS ( C function 48: character encoding, 1 one byte, 2 UTF-8.
 constexpr int kEncodeFunction = 48;
 constexpr int kEncodeOneByte = 1;
@@ -66,24 +72,52 @@ std::optional<CodePage> findByTable(int table) {
     return std::nullopt;
 }
 
-std::string selectBytes(const CodePage& target, bool fromUtf8) {
+std::string selectBytes(const CodePage& target, TextModes& modes) {
     std::string out;
-    if (fromUtf8 && target.kind != Kind::Utf8)
+    if (modes.utf8 && target.kind != Kind::Utf8)
         out += encodeSystem(kEncodeOneByte);
+    const bool shiftJis = target.number == 932;
+    if (modes.shiftJis && !shiftJis && modes.internationalSet == kJapan) {
+        out += escpos::command(escpos::kInternationalSet, kUsa);
+        modes.internationalSet = kUsa;
+    }
+    modes.utf8 = target.kind == Kind::Utf8;
+    modes.doubleByte = target.kind == Kind::DoubleByte;
+    modes.shiftJis = shiftJis;
     switch (target.kind) {
         case Kind::SingleByte:
             out += escpos::kKanjiOff;
             out += escpos::command(escpos::kCodeTable, target.table);
+            modes.table = target.table;
             break;
         case Kind::DoubleByte:
             out += escpos::kKanjiOn;
             if (target.table != kNoTable)
                 out += escpos::command(escpos::kKanjiCodeSystem, target.table);
+            if (shiftJis) {
+                out += escpos::command(escpos::kCodeTable, kKatakanaTable);
+                out += escpos::command(escpos::kInternationalSet, kJapan);
+                modes.table = kKatakanaTable;
+                modes.internationalSet = kJapan;
+            }
             break;
         case Kind::Utf8:
             out += encodeSystem(kEncodeUtf8);
             break;
     }
+    return out;
+}
+
+std::string standardBytes(const TextModes& modes) {
+    std::string out;
+    if (modes.utf8)
+        out += encodeSystem(kEncodeOneByte);
+    if (modes.doubleByte)
+        out += escpos::kKanjiOff;
+    if (modes.table != kStandardTable)
+        out += escpos::command(escpos::kCodeTable, kStandardTable);
+    if (modes.internationalSet != kUsa)
+        out += escpos::command(escpos::kInternationalSet, kUsa);
     return out;
 }
 

@@ -23,9 +23,23 @@ std::optional<CodePage> find(int codePage);
 // The code page behind a printer character table, if the library offers it.
 std::optional<CodePage> findByTable(int table);
 
-// The bytes that make the printer read texts in `target`. `fromUtf8` says the printer was
-// last put into UTF-8 by this handle, so it is put back to single bytes first.
-std::string selectBytes(const CodePage& target, bool fromUtf8);
+// The printer's text settings as a handle's functions left them: what the next select
+// must undo first, and what the end of a job puts back.
+struct TextModes {
+    bool utf8 = false;         // FS ( C: UTF-8 rather than one byte a character
+    bool doubleByte = false;   // FS &
+    bool shiftJis = false;     // the Japanese table and character set that 932 selects
+    int table = 0;             // ESC t
+    int internationalSet = 0;  // ESC R
+};
+
+// The bytes that make the printer read texts in `target`, from the modes the handle left
+// it in; `modes` becomes what they leave.
+std::string selectBytes(const CodePage& target, TextModes& modes);
+// The bytes that bring a printer in `modes` back to its standard text settings (one byte
+// a character, no double-byte mode, table 0, the USA character set); nothing when it is
+// there already.
+std::string standardBytes(const TextModes& modes);
 
 // The text's UTF-16 units, checked: nullopt for a lone surrogate. Control characters
 // other than tab, line feed and carriage return become '?', so a text never carries a

@@ -58,8 +58,16 @@ TEST(PosFunctions, EachFunctionSendsExactlyItsCommandBytes) {
          kSelect437 + textStyle(1, 1, 1, 1, 1, 0x12, 0, 4) + "B"},
         {"single-byte code page", [](PosService& s) { return s.setTextEncoding(1252); },
          bytes({0x1C, '.', 0x1B, 't', 16})},
-        {"Shift JIS selects double-byte mode and its code system",
-         [](PosService& s) { return s.setTextEncoding(932); }, bytes({0x1C, '&', 0x1C, 'C', 1})},
+        {"Shift JIS selects double-byte mode, its code system, Katakana and Japan",
+         [](PosService& s) { return s.setTextEncoding(932); },
+         bytes({0x1C, '&', 0x1C, 'C', 1, 0x1B, 't', 1, 0x1B, 'R', 8})},
+        {"leaving Shift JIS puts the USA character set back",
+         [](PosService& s) {
+             s.setTextEncoding(932);
+             return s.setTextEncoding(1252);
+         },
+         bytes({0x1C, '&', 0x1C, 'C', 1, 0x1B, 't', 1, 0x1B, 'R', 8, 0x1B, 'R', 0, 0x1C, '.', 0x1B,
+                't', 16})},
         {"Korean double-byte mode", [](PosService& s) { return s.setTextEncoding(949); },
          bytes({0x1C, '&'})},
         {"UTF-8", [](PosService& s) { return s.setTextEncoding(65001); },
@@ -118,6 +126,30 @@ TEST(PosFunctions, EachFunctionSendsExactlyItsCommandBytes) {
          },
          bytes({0x1B, 'a', 0, 0x1D, 'H', 0, 0x1D, 'h', 50, 0x1D, 'w', 2, 0x1D, 'k', 67, 13}) +
              "4006381333931"},
+        {"UPC-A with its right check digit",
+         [](PosService& s) {
+             return s.print1DBarcode(u"036000291452", DRAVIX_BARCODE_UPCA, 50, 2, 0, 0);
+         },
+         bytes({0x1B, 'a', 0, 0x1D, 'H', 0, 0x1D, 'h', 50, 0x1D, 'w', 2, 0x1D, 'k', 65, 12}) +
+             "036000291452"},
+        {"UPC-E of eight digits, whose check digit is that of its UPC-A number",
+         [](PosService& s) {
+             return s.print1DBarcode(u"01234565", DRAVIX_BARCODE_UPCE, 50, 2, 0, 0);
+         },
+         bytes({0x1B, 'a', 0, 0x1D, 'H', 0, 0x1D, 'h', 50, 0x1D, 'w', 2, 0x1D, 'k', 66, 8}) +
+             "01234565"},
+        {"Codabar between its start and stop characters",
+         [](PosService& s) {
+             return s.print1DBarcode(u"A40156B", DRAVIX_BARCODE_CODABAR, 50, 2, 0, 0);
+         },
+         bytes({0x1B, 'a', 0, 0x1D, 'H', 0, 0x1D, 'h', 50, 0x1D, 'w', 2, 0x1D, 'k', 71, 7}) +
+             "A40156B"},
+        {"module width 1 goes out as 2, the narrowest a printer takes",
+         [](PosService& s) {
+             return s.print1DBarcode(u"96385074", DRAVIX_BARCODE_EAN8, 50, 1, 0, 0);
+         },
+         bytes({0x1B, 'a', 0, 0x1D, 'H', 0, 0x1D, 'h', 50, 0x1D, 'w', 2, 0x1D, 'k', 68, 8}) +
+             "96385074"},
         {"QR Code: model, module, level, store, print",
          [](PosService& s) { return s.printQRCode(u"https://x.y", 4, 1, 1, 0); },
          bytes({0x1B, 'a', 1, 0x1D, '(', 'k', 4, 0, 49, 65, 50, 0, 0x1D, '(', 'k', 3, 0, 49, 67, 4,
@@ -229,6 +261,29 @@ TEST(PosFunctions, BadInputGetsAnErrorAndLeavesThePrinterUntouched) {
         {"EAN-13 with letters",
          [](PosService& s) { return s.print1DBarcode(u"40063813339AB", 103, 50, 2, 0, 0); },
          DRAVIX_E_BAD_ARGUMENT},
+        {"EAN-13 with a wrong check digit",
+         [](PosService& s) { return s.print1DBarcode(u"4006381333932", 103, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"UPC-A with a wrong check digit",
+         [](PosService& s) { return s.print1DBarcode(u"036000291453", 101, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"EAN-8 with a wrong check digit",
+         [](PosService& s) { return s.print1DBarcode(u"96385075", 104, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"UPC-E with a wrong check digit",
+         [](PosService& s) { return s.print1DBarcode(u"01234566", 102, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"Codabar without start and stop characters",
+         [](PosService& s) { return s.print1DBarcode(u"40156", 107, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"Codabar with a start character inside the data",
+         [](PosService& s) { return s.print1DBarcode(u"1A2", 107, 50, 2, 0, 0); },
+         DRAVIX_E_BAD_ARGUMENT},
+        {"bar code that fits only at the module width 1 no printer prints",
+         [](PosService& s) {
+             return s.print1DBarcode(u"ABCDEFGHIJKLMNOPQRST", DRAVIX_BARCODE_CODE39, 50, 1, 0, 0);
+         },
+         DRAVIX_E_DOES_NOT_FIT},
         {"bar code wider than the paper is refused, not cut off",
          [](PosService& s) {
              return s.print1DBarcode(u"ABCDEFGHIJKLMNOPQRSTUVWXYZ", DRAVIX_BARCODE_CODE39, 50, 3, 0,
@@ -313,6 +368,65 @@ TEST(PosFunctions, ATransactionKeepsEverythingForOneWriteAndQueriesStillGoOutAtO
     s.cutPaper(0);
     s.close();
     EXPECT_EQ(printer.state->writes.size(), 2u);
+}
+
+// A real printer reads the next job's bytes in whatever mode this one left it: every
+// handle ends what its functions began, at close and when the host ends a job on a
+// handle it keeps open.
+TEST(PosFunctions, AJobEndsThePageModeAndEncodingItBeganSoTheNextStartsStandard) {
+    struct Ending {
+        const char* name;
+        std::function<void(PosService&)> job;
+        std::string expected;
+    };
+    const Ending endings[] = {
+        {"standard text leaves nothing to end", [](PosService& s) { s.printText(u"x", nullptr); },
+         ""},
+        {"a page printed and left leaves nothing to end",
+         [](PosService& s) {
+             s.setPagemode(DRAVIX_PAGE_BEGIN);
+             s.setPagemode(DRAVIX_PAGE_PRINT_AND_LEAVE);
+         },
+         ""},
+        {"a page begun is left",
+         [](PosService& s) {
+             s.setPagemode(DRAVIX_PAGE_BEGIN);
+             s.setPagemode(DRAVIX_PAGE_PRINT);
+         },
+         bytes({0x1B, 'S'})},
+        {"UTF-8 goes back to one byte", [](PosService& s) { s.setTextEncoding(65001); },
+         bytes({0x1C, '(', 'C', 2, 0, 48, 1})},
+        {"Shift JIS ends double-byte mode, its table and character set",
+         [](PosService& s) { s.setTextEncoding(932); },
+         bytes({0x1C, '.', 0x1B, 't', 0, 0x1B, 'R', 0})},
+        {"another table and character set",
+         [](PosService& s) {
+             s.setTextEncoding(866);
+             s.setInternationalCharacterset(3);
+         },
+         bytes({0x1B, 't', 0, 0x1B, 'R', 0})},
+    };
+    for (const Ending& e : endings) {
+        for (bool keepOpen : {false, true}) {
+            SCOPED_TRACE(std::string(e.name) + (keepOpen ? ", kept open" : ", closed"));
+            MemoryPrinter printer;
+            e.job(*printer.service);
+            const size_t before = printer.state->writes.size();
+            ASSERT_EQ(keepOpen ? printer.service->restoreStandardState() : printer.service->close(),
+                      DRAVIX_SUCCESS);
+            std::string ending;
+            for (size_t i = before; i < printer.state->writes.size(); ++i)
+                ending += printer.state->writes[i];
+            EXPECT_EQ(hex(ending), hex(e.expected));
+        }
+    }
+    // The next job on a handle kept open starts as on a fresh one: texts in 437.
+    MemoryPrinter printer;
+    printer.service->setTextEncoding(1252);
+    printer.service->restoreStandardState();
+    printer.state->writes.clear();
+    ASSERT_EQ(printer.service->printText(u"é", nullptr), DRAVIX_SUCCESS);
+    EXPECT_EQ(hex(printer.sent()), hex(kSelect437 + textStyle(0, 0, 0, 0, 0, 0, 0, 0) + "\x82"));
 }
 
 TEST(PosFunctions, PortTextsNameThePortAndAGatewayDeviceSurvivesThePortSuffix) {

@@ -2,6 +2,7 @@
 // conversion and the GS v 0 bands, checked byte for byte on small files written here.
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -104,12 +105,44 @@ TEST(Raster, MidGreyIsDitheredToAboutHalfTheDotsAndTransparencyIsPaper) {
     EXPECT_EQ(printer.sent().back(), '\0');
 }
 
+// A 24-bit BMP of one column, a black dot above a white one, stored bottom row first as
+// usual or, with a negative height, top row first as many tools write it.
+std::string blackOverWhiteBmp(bool topDown) {
+    auto le32 = [](int value) {
+        return bytes(
+            {value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF, (value >> 24) & 0xFF});
+    };
+    const std::string black = bytes({0, 0, 0, 0});  // a row is padded to four bytes
+    const std::string white = bytes({0xFF, 0xFF, 0xFF, 0});
+    return "BM" + le32(54 + 8) + le32(0) + le32(54) + le32(40) + le32(1) + le32(topDown ? -2 : 2) +
+           bytes({1, 0, 24, 0}) + le32(0) + le32(8) + le32(2835) + le32(2835) + le32(0) + le32(0) +
+           (topDown ? black + white : white + black);
+}
+
+TEST(Raster, ATopDownBmpPrintsTheRightWayUpLikeABottomUpOne) {
+    TempHome home;
+    for (bool topDown : {false, true}) {
+        home.writeFile("dots.bmp", blackOverWhiteBmp(topDown));
+        MemoryPrinter printer;
+        ASSERT_EQ(printFile(printer, "dots.bmp", DRAVIX_BITMAP_ORIGINAL_SIZE), DRAVIX_SUCCESS)
+            << topDown;
+        EXPECT_EQ(printer.sent(), bytes({0x1B, 'a', 1}) + band(0, 1, 2) + bytes({0x80, 0x00}))
+            << topDown;
+    }
+}
+
 TEST(Raster, AFileThatIsNotAPictureIsAnErrorAndNothingIsSent) {
     TempHome home;
     home.writeFile("text.bmp", "BM this is not a picture");
-    MemoryPrinter printer;
-    EXPECT_EQ(printFile(printer, "text.bmp", DRAVIX_BITMAP_ORIGINAL_SIZE), DRAVIX_E_FILE);
-    EXPECT_EQ(printer.sent(), "");
+    ASSERT_EQ(mkfifo(home.file("pipe.bmp").c_str(), 0600), 0);
+    // An endless file is not read to its end, nor does a FIFO wait for its writer.
+    const std::vector<std::string> names = {"text.bmp", "/dev/zero", home.path(),
+                                            home.file("pipe.bmp")};
+    for (const std::string& name : names) {
+        MemoryPrinter printer;
+        EXPECT_EQ(printFile(printer, name, DRAVIX_BITMAP_ORIGINAL_SIZE), DRAVIX_E_FILE) << name;
+        EXPECT_EQ(printer.sent(), "") << name;
+    }
 }
 
 }  // namespace

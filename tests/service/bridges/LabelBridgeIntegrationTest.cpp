@@ -55,6 +55,25 @@ TEST_F(LabelBridgeIntegration, AJobPrintsItsLabelAndRawDataEndsAtItsFirstZero) {
     EXPECT_EQ(printer.journal().elements("label_start").size(), 2u);
 }
 
+// The library holds one connection, left open after a job: a status query for another
+// printer must reach that printer, and fail when it cannot be reached.
+TEST_F(LabelBridgeIntegration, AStatusQueryGoesToThePrinterAskedNotTheOneLeftOpen) {
+    vprinter::VirtualPrinter other{zplPrinter()};
+    vprinter::VirtualPrinter gone{zplPrinter()};
+    ASSERT_TRUE(other.start() && gone.start());
+    gone.refuse(true);
+    addPrinter({"Other", 1, kPortWiredNetwork, "127.0.0.1", other.ports()[0]});
+    addPrinter({"Gone", 1, kPortWiredNetwork, "127.0.0.1", gone.ports()[0]});
+    ApiCallList job = {call("ClearBuffer"), call("Prints", {"1", "1"})};
+    ASSERT_EQ(bridge.processAPIData("Labels", job, 1, "RESP", readStatus), 2);
+    ApiCallList toGone = {call("checkStatus")};
+    EXPECT_EQ(bridge.processAPIData("Gone", toGone, 2, "RESP", readStatus), 3);
+    ApiCallList toOther = {call("checkStatus")};
+    EXPECT_EQ(bridge.processAPIData("Other", toOther, 3, "RESP", readStatus), 2);
+    EXPECT_FALSE(other.journal().elements("status_query").empty());
+    EXPECT_TRUE(printer.journal().elements("status_query").empty());
+}
+
 TEST_F(LabelBridgeIntegration, TestLabelArrivesWithItsTextsCodeAndPicture) {
     EXPECT_EQ(bridge.printTestPage("Labels"), 1);
     ASSERT_TRUE(labelsArrived(1));

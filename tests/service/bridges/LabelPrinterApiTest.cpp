@@ -60,8 +60,10 @@ TEST_F(LabelPrinterApiTest, ParametersReachTheLibraryTypedAndInTheirPlaces) {
          R"(PrintVectorFontW(1,2,3,"F",4,5,"a",6,7,8,9,"b",10,u"text"))"},
         {call("PrintTrueFontLibW", {"1", "2", "Face", "3", "4", "5", "6", "7", "text"}),
          R"(PrintTrueFontLibW(1,2,u"Face",3,4,5,6,7,u"text",0))"},
-        {call("PrintImageLibWWithSize", {"1", "2", "3", "4", "5", "a.bmp", "6", "7"}),
-         R"(PrintImageLibWWithSize(1,2,3,4,5,u"a.bmp",6,7))"},
+        // A picture that ships with the program reaches the library by its full path.
+        {call("PrintImageLibWWithSize", {"1", "2", "3", "4", "5", "CORVANE.bmp", "6", "7"}),
+         R"(PrintImageLibWWithSize(1,2,3,4,5,u")" + programfiles::shippedFile("CORVANE.bmp") +
+             R"(",6,7))"},
         {call("PrintDirect", {"^XA^XZ", "1"}), R"(PrintDirect("^XA^XZ",1))"},
         {call("Prints", {"2", "1", "surplus"}), "Prints(2,1)"},
         {call("Prints", {"2147483647", "0"}), "Prints(2147483647,0)"},
@@ -128,10 +130,9 @@ TEST_F(LabelPrinterApiTest, TheConnectionStaysOpenAcrossJobsUntilAJobDisconnects
     EXPECT_EQ(runJob("Labels", {call("Prints", {"1", "1"})}), 2);
     EXPECT_EQ(recorder().calls(),
               (Lines{R"(ConnectPrinter(3,"192.168.0.20",9100,8,0,0))", "Prints(1,1)"}));
-    // Any label printer's job now goes to the open printer.
     recorder().reset();
-    EXPECT_EQ(runJob("Usb", {call("Prints", {"2", "1"})}), 2);
-    EXPECT_EQ(recorder().calls(), Lines{"Prints(2,1)"});
+    EXPECT_EQ(runJob("Labels", {call("Prints", {"1", "1"})}), 2);
+    EXPECT_EQ(recorder().calls(), Lines{"Prints(1,1)"});
     EXPECT_TRUE(traced("already Connect in CLabelPrinterApi"));
 }
 

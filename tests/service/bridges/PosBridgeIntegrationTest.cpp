@@ -72,6 +72,32 @@ TEST_F(PosBridgeIntegration, TestReceiptArrivesWithLogoAddressBodyBarcodeCutAndD
     EXPECT_EQ(printer.journal().elements("cut").size(), 1u);
 }
 
+// A watched printer's connection serves job after job: the next job must not find the
+// printer in the page mode and encoding the last one left it in.
+TEST_F(PosBridgeIntegration, AJobOnAWatchedPrinterEndsThePageModeAndUtf8ItBegan) {
+    auto controller = start(true);
+    ASSERT_TRUE(arrived("automatic_status"));
+    ApiCallList first = {call("setTextEncoding", {"65001"}), call("setPagemode", {"1"}),
+                         call("printText", {"Caf\xc3\xa9\n", "0", "0", "0", "0", "0", "0", "0"})};
+    ASSERT_EQ(controller->processAPIData(first, "Watched"), 2);
+    ApiCallList second = {call("printText", {"Next\n", "0", "0", "0", "0", "0", "0", "0"})};
+    ASSERT_EQ(controller->processAPIData(second, "Watched"), 2);
+    ASSERT_TRUE(printer.journal().waitForCount("text", 2, std::chrono::seconds(10)));
+    Lines order;
+    for (const auto& element : printer.journal().elements()) {
+        std::string type = element["type"].asString();
+        if (type == "encoding")
+            type += element["utf8"].asBool() ? " utf8" : " one byte";
+        if (type == "text")
+            type += " " + element["codepage"].asString();
+        if (type != "automatic_status" && type != "idle_probe")
+            order.push_back(type);
+    }
+    EXPECT_EQ(order, (Lines{"encoding utf8", "page_begin", "text 65001", "page_discard",
+                            "encoding one byte", "double_byte", "codepage", "text 437"}))
+        << ::testing::PrintToString(order);
+}
+
 // The watched printer reports by itself: each fault reaches the pop-up once, in the
 // order it happened, and the fault clearing shows nothing.
 TEST_F(PosBridgeIntegration, AWatchedPrintersFaultsReachThePopupOnceEachInOrder) {

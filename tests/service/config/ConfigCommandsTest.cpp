@@ -139,7 +139,8 @@ TEST_F(ConfigCommandsTest, BinaryWritesWhatTheStoreRulesGive) {
     EXPECT_EQ(settings.status, 0);
     EXPECT_EQ(settings.out,
               "ListenPort=9000\nResponseStatus=0\nCheckDupReq=0\nShowWindow=1\nDeviceLog=1\n"
-              "ThruPassMode=0\nThruPassIP=\nThruPassPort=8080\nRestrictPublic=1\n");
+              "ThruPassMode=0\nThruPassIP=\nThruPassPort=8080\nRestrictPublic=1\n"
+              "JobFileFolder=JobFiles\n");
 }
 
 TEST_F(ConfigCommandsTest, BinaryRefusesBadInputWithOneLineAndWritesNothing) {
@@ -151,6 +152,14 @@ TEST_F(ConfigCommandsTest, BinaryRefusesBadInputWithOneLineAndWritesNothing) {
                   "BaudRate needs a number");
     expectRefused(runBinary({"printer", "add", "Devices", "PrinterType=1", "PortType=16"}), before,
                   "'Devices' cannot be a logical name");
+    // A name no request could carry: its limit is in the message, not all of the name.
+    expectRefused(
+        runBinary({"printer", "add", std::string(10000, 'x'), "PrinterType=1", "PortType=16"}),
+        before,
+        "'" + std::string(40, 'x') +
+            "...' cannot be a logical name (it must be 1 to 256 bytes long");
+    expectRefused(runBinary({"printer", "add", "Till.cvn", "PrinterType=1", "PortType=16"}), before,
+                  "'Till.cvn' cannot be a logical name");
     expectRefused(runBinary({"printer", "remove", "Nobody"}), before, "unknown printer 'Nobody'");
     expectRefused(runBinary({"settings", "set", "RestrictPublic=0"}), before,
                   "unknown settings key 'RestrictPublic'");
@@ -226,9 +235,15 @@ TEST_F(ConfigCommandsTest, SettingsSetChecksItsValues) {
     // A refused pair refuses the whole command, also when other pairs were fine.
     expectRefused(run({"settings", "set", "DeviceLog=1", "CheckDupReq=x"}), before,
                   "CheckDupReq needs");
+    expectRefused(run({"settings", "set", "JobFileFolder= /srv"}), before, "JobFileFolder cannot");
     ASSERT_EQ(run({"settings", "set", "ShowWindow=0", "ShowWindow=1", "CheckDupReq=1"}).status, 0);
     EXPECT_EQ(iniBytes(),
               crlf("[Vembrix]\nListenPort=8080\nShowWindow=1\nCheckDupReq=1\nDeviceLog=0\n"));
+    // The folder of job files, which the settings dialog does not show, is set by name.
+    ASSERT_EQ(run({"settings", "set", "JobFileFolder=/srv/labels"}).status, 0);
+    EXPECT_EQ(iniBytes(), crlf("[Vembrix]\nListenPort=8080\nShowWindow=1\nCheckDupReq=1\n"
+                               "DeviceLog=0\nJobFileFolder=\"/srv/labels\"\n"));
+    EXPECT_NE(run({"settings"}).out.find("JobFileFolder=/srv/labels\n"), std::string::npos);
 }
 
 TEST_F(ConfigCommandsTest, KeysThePrintersTypesDoNotKeepAreRefused) {

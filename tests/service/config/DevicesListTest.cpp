@@ -130,6 +130,33 @@ TEST_F(DevicesListTest, AddWritesTheSectionByTheSaveRules) {
     EXPECT_EQ(device.checkStatus, 1);
 }
 
+// A file of one printer section reads as no printers at all: adding a printer to a file
+// without the settings section writes the section with the values a missing key gives,
+// so that the printer that was added is there and the service runs as before.
+TEST_F(DevicesListTest, AddingToAFileWithoutTheSettingsSectionWritesItWithItsDefaults) {
+    const std::string settings =
+        "[Vembrix]\nShowWindow=1\nListenPort=8080\nCheckDupReq=0\nDeviceLog=0\n";
+    const std::string till =
+        "[Till]\nPrinterType=2\nPhysical=\nPortType=32\nPortName=\"/dev/ttyUSB0\"\n"
+        "BaudRate=19200\nDataBits=8\nParity=0\nStopBits=0\nFlowControl=0\nCheckStatus=1\n";
+    std::filesystem::remove(home.file("vembrix.ini"));
+    ASSERT_EQ(list.addOrUpdateDevice(serialPrinter("Till")), DeviceSaveResult::Saved);
+    EXPECT_EQ(iniBytes(), crlf(settings + till));
+    CDevicesList fresh;
+    fresh.loadDevices();
+    EXPECT_EQ(fresh.isRegistered("Till"), 1);
+    CServiceSettings loaded;
+    loaded.loadSettings();
+    EXPECT_EQ(loaded.checkDupReq(), 0);
+
+    // A printer section written elsewhere comes to light with the next one.
+    writeIni("[Old]\nPortType=16\n");
+    ASSERT_EQ(list.addOrUpdateDevice(serialPrinter("Till")), DeviceSaveResult::Saved);
+    EXPECT_EQ(iniBytes(), crlf("[Old]\nPortType=16\n" + settings + till));
+    fresh.loadDevices();
+    EXPECT_EQ(fresh.size(), 2u);
+}
+
 TEST_F(DevicesListTest, UpdateReplacesTheRecordAndLeavesStaleKeysInTheFile) {
     writeIni("[Vembrix]\n[Till]\nPrinterType=2\nPortType=32\nDataBits=7\n; keep\n[Other]\n");
     list.loadDevices();
@@ -148,7 +175,11 @@ TEST_F(DevicesListTest, UpdateReplacesTheRecordAndLeavesStaleKeysInTheFile) {
 
 TEST_F(DevicesListTest, UnusableNamesAreRefusedWithoutWriting) {
     writeIni("[Vembrix]\nListenPort=8080\n");
-    for (std::string name : {"", "Vembrix", "Devices", "a|b", "a]b", "two\nlines", " padded"}) {
+    // Names the file cannot hold, then names no request could reach the printer by.
+    const std::string tooLong(CDevicesList::kMaxLogicalNameBytes + 1, 'x');
+    for (const std::string& name : std::vector<std::string>{
+             "", "Vembrix", "Devices", "a|b", "a]b", "two\nlines", " padded", "a/b", "a?b", "a#b",
+             "tab\tname", "bell\a", "Till.cvn", "list", tooLong}) {
         CDeviceInfo device = serialPrinter(name);
         EXPECT_EQ(list.addOrUpdateDevice(device), DeviceSaveResult::UnusableName) << name;
         EXPECT_EQ(list.saveDevice(device), DeviceSaveResult::UnusableName) << name;
@@ -163,6 +194,10 @@ TEST_F(DevicesListTest, UnusableNamesAreRefusedWithoutWriting) {
     // Names that only look odd are fine.
     EXPECT_EQ(list.addOrUpdateDevice(serialPrinter("vembrix")), DeviceSaveResult::Saved);
     EXPECT_EQ(list.addOrUpdateDevice(serialPrinter("a[b;c")), DeviceSaveResult::Saved);
+    EXPECT_EQ(list.addOrUpdateDevice(serialPrinter("50% off.cvn x")), DeviceSaveResult::Saved);
+    EXPECT_EQ(
+        list.addOrUpdateDevice(serialPrinter(std::string(CDevicesList::kMaxLogicalNameBytes, 'x'))),
+        DeviceSaveResult::Saved);
     CDevicesList fresh;
     fresh.loadDevices();
     EXPECT_EQ(fresh.isRegistered("a[b;c"), 1);

@@ -3,6 +3,8 @@
 // to stop; and the printer commands against reachable and unreachable printers.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -68,6 +70,17 @@ protected:
         std::vector<std::string> argv = {VEMBRIX_BINARY};
         argv.insert(argv.end(), args.begin(), args.end());
         return ChildProcess::run(argv);
+    }
+    static vprinter::VirtualPrinterOptions receiptAndLabelPorts() {
+        vprinter::VirtualPrinterOptions options;
+        options.listeners = {{0, "escpos"}, {0, "zpl"}};
+        return options;
+    }
+    // The receipt printer Till and the label printer Labels on a virtual printer's ports.
+    void configureTillAndLabels(vprinter::VirtualPrinter& printer) {
+        ASSERT_TRUE(printer.start());
+        configure(freePort(), networkPrinter("Till", 2, printer.ports()[0]) +
+                                  networkPrinter("Labels", 1, printer.ports()[1]));
     }
     // A service that serves; its port.
     static int startServing(ChildProcess& service) {
@@ -189,12 +202,8 @@ TEST_F(ServiceProcessTest, AWorkerStillInsideABridgeAtExitIsLeftAndTheServiceSti
 // the bytes each job carries arrive at its printer as sent; label bytes end at their first
 // zero byte.
 TEST_F(ServiceProcessTest, JobsOfEveryModeReachTheirPrinterAsSent) {
-    vprinter::VirtualPrinterOptions options;
-    options.listeners = {{0, "escpos"}, {0, "zpl"}};
-    vprinter::VirtualPrinter printer(options);
-    ASSERT_TRUE(printer.start());
-    configure(freePort(), networkPrinter("Till", 2, printer.ports()[0]) +
-                              networkPrinter("Labels", 1, printer.ports()[1]));
+    vprinter::VirtualPrinter printer(receiptAndLabelPorts());
+    ASSERT_NO_FATAL_FAILURE(configureTillAndLabels(printer));
     ChildProcess service = vembrix();
     const int port = startServing(service);
     ASSERT_NE(0, port);
@@ -252,6 +261,69 @@ TEST_F(ServiceProcessTest, JobsOfEveryModeReachTheirPrinterAsSent) {
     EXPECT_EQ(0, service.wait());
 }
 
+// A page names files in its jobs: only those the user allows reach a printer, and every
+// other name fails alike, so a page learns nothing of what exists elsewhere.
+TEST_F(ServiceProcessTest, JobsReachOnlyFilesTheUserAllowsAndLearnNothingOfOthers) {
+    vprinter::VirtualPrinter printer(receiptAndLabelPorts());
+    ASSERT_NO_FATAL_FAILURE(configureTillAndLabels(printer));
+    std::filesystem::create_directory(home.file("JobFiles"));
+    home.writeFile("JobFiles/label.prn", "^XA^FO5,5^FDfrom a file^FS^XZ");
+    ASSERT_EQ(0, mkfifo(home.file("JobFiles/pipe").c_str(), 0600));
+    std::filesystem::create_directory(home.file("JobFiles/folder"));
+    std::filesystem::create_symlink("/etc/passwd", home.file("JobFiles/passwd"));
+    ChildProcess service = vembrix();
+    const int port = startServing(service);
+    ASSERT_NE(0, port);
+    auto result = [&](const std::string& printerName, const std::string& function,
+                      const std::string& parameters) {
+        const std::string path = "/vembrix/" + printerName;
+        const std::string ready =
+            roundTrip(port, post(path, R"({"id":1,"mode":0,"functions":{"func1":{")" + function +
+                                           R"(":[)" + parameters + "]}}}"))
+                .value_or("");
+        const size_t at = ready.find("\"ResponseID\":\"");
+        if (at == std::string::npos)
+            return ready;
+        const std::string answer =
+            roundTrip(port, "GET " + path + "/" + ready.substr(at + 14, 8) + " HTTP/1.1\r\n\r\n")
+                .value_or("");
+        const size_t result = answer.find("\"Result\":\"");
+        return result == std::string::npos
+                   ? answer
+                   : answer.substr(result + 10, answer.find('"', result + 10) - result - 10);
+    };
+    for (const std::string name : {"/etc/passwd", "/proc/self/environ", "/dev/zero", "pipe",
+                                   "folder", "passwd", "../vembrix.ini", "missing.prn"})
+        EXPECT_EQ("error", result("Labels", "PrintBinaryFile", "\"" + name + "\"")) << name;
+    for (const std::string name : {"/etc/passwd", "missing.bmp"})
+        EXPECT_EQ("error", result("Till", "printBitmapFile", "\"" + name + "\",-2,1,0,0,1"))
+            << name;
+    EXPECT_EQ("success", result("Labels", "PrintBinaryFile", R"("label.prn")"));
+    EXPECT_EQ("success", result("Till", "printBitmapFile", R"("logo.bmp",-2,1,0,0,1)"));
+    ASSERT_TRUE(printer.journal().waitForCount("image", 1, std::chrono::seconds(10)));
+    ASSERT_TRUE(printer.journal().waitForCount("label_end", 1, std::chrono::seconds(10)));
+    for (const std::string& raw : printer.rawBytes())
+        EXPECT_EQ(std::string::npos, raw.find("root:")) << raw;
+    service.signal(SIGTERM);
+    EXPECT_EQ(0, service.wait());
+}
+
+// As a new user would: in an empty home, a printer that was added is listed and prints.
+TEST_F(ServiceProcessTest, APrinterAddedToAnEmptyHomeIsListedAndPrints) {
+    vprinter::VirtualPrinter printer;
+    ASSERT_TRUE(printer.start());
+    const std::string port = std::to_string(printer.ports()[0]);
+    ChildProcess add = vembrix({"printer", "add", "Till", "PrinterType=POSPrinter", "PortType=2",
+                                "PortName=127.0.0.1", "BaudRate=" + port});
+    ASSERT_EQ(0, add.wait()) << add.err();
+    ChildProcess list = vembrix({"printers"});
+    EXPECT_EQ(0, list.wait());
+    EXPECT_EQ("Till\tPOSPrinter\t127.0.0.1:" + port + "\n", list.out());
+    ChildProcess test = vembrix({"printer", "test", "Till"});
+    EXPECT_EQ(0, test.wait()) << test.err();
+    EXPECT_TRUE(printer.journal().waitForCount("cut", 1, std::chrono::seconds(10)));
+}
+
 TEST_F(ServiceProcessTest, PrinterCommandsPrintOrNameAndFailInOneLine) {
     vprinter::VirtualPrinter printer;
     ASSERT_TRUE(printer.start());
@@ -266,7 +338,7 @@ TEST_F(ServiceProcessTest, PrinterCommandsPrintOrNameAndFailInOneLine) {
         std::string errStart;  // the one stderr line begins so; empty: no stderr at all
     };
     const Case cases[] = {
-        // The name as the printer dialog stores it: without the reply's header byte.
+        // The name as the printer dialog stores it, without the reply's leading "_".
         {{"printer", "name", "Till"}, 0, "VPRINTER-M1\n", ""},
         {{"printer", "test", "Till"}, 0, "", ""},
         {{"printer", "name", "Gone"}, 1, "", "vembrix: Cannot connect to printer. ('Gone' on"},

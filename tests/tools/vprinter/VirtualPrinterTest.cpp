@@ -8,14 +8,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "DecoderRecorder.h"
 #include "EscPosDecoder.h"
 #include "LoopbackSockets.h"
+#include "TempHome.h"
 #include "VirtualPrinter.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -170,6 +175,53 @@ TEST(VirtualPrinterServer, TheControlPortTakesFaultsAndShowsTheJournal) {
     EXPECT_EQ(readSome(printerFd, 4), std::string("\x38\0\0\0", 4));
     ::close(control);
     ::close(printerFd);
+}
+
+// A command in the middle of a UTF-8 character leaves two halves that are no text; the
+// journal must stay JSON Lines that any reader takes.
+TEST(VirtualPrinterServer, JournalLinesStayValidUtf8WhenACommandCutsACharacterInHalf) {
+    vprinter::VirtualPrinterOptions options;
+    options.listeners = {{0, "escpos"}, {0, "zpl"}};
+    vprinter::VirtualPrinter printer(options);
+    ASSERT_TRUE(printer.start());
+    TempHome home;
+    ASSERT_TRUE(printer.journal().writeTo(home.file("journal.jsonl")));
+    const std::string receipt =
+        "\x1c(C\x02\x00\x30\x02"
+        "A\xc3\x1b"
+        "E\x01\xa9"
+        "B\n"s;
+    const std::string label =
+        "^XA^CI28^FO1,1^BCN^FDA\xc3^FS^FO1,1^BCN^FD\xa9"
+        "B^FS^XZ"s;
+    for (auto [port, bytes] :
+         {std::pair{printer.ports()[0], receipt}, std::pair{printer.ports()[1], label}}) {
+        int fd = vprinter::connectLoopback(port);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+        ::close(fd);
+    }
+    ASSERT_TRUE(printer.journal().waitForCount("label_end", 1, 10s));
+    ASSERT_TRUE(printer.journal().waitForCount("text", 2, 10s));
+    std::istringstream lines(home.readFile("journal.jsonl"));
+    std::string line;
+    int read = 0;
+    std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+    while (std::getline(lines, line)) {
+        ++read;
+        EXPECT_EQ(platform::utf16ToUtf8(platform::utf8ToUtf16(line)), line) << line;
+        Json::Value parsed;
+        EXPECT_TRUE(reader->parse(line.data(), line.data() + line.size(), &parsed, nullptr))
+            << line;
+    }
+    EXPECT_GE(read, 6);
+    std::vector<std::string> texts;
+    for (const auto& element : printer.journal().elements())
+        for (const char* member : {"text", "data"})
+            if (element.isMember(member))
+                texts.push_back(element[member].asString());
+    EXPECT_EQ(texts, (std::vector<std::string>{"A?", "?B", "A?", "?B"}))
+        << home.readFile("journal.jsonl");
 }
 
 TEST(VirtualPrinterServer, AnAutoPortJudgesTheLanguageByTheFirstBytesThatAreNotLineEnds) {

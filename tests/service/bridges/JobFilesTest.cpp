@@ -1,0 +1,74 @@
+// Which files a web job may name: regular files among the shipped ones and in the
+// job-file folder, wherever a name leads through links and "..".
+#include "JobFiles.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "CallArguments.h"
+#include "TempHome.h"
+
+namespace {
+
+class JobFilesTest : public ::testing::Test {
+protected:
+    JobFilesTest() {
+        for (const char* folder : {"shipped", "shipped/inner", "jobs", "jobs/logos"})
+            std::filesystem::create_directory(home.file(folder));
+        for (const char* file : {"shipped/logo.bmp", "shipped/inner/deep.bmp", "jobs/label.prn",
+                                 "jobs/logos/shop.png", "outside.prn", "jobs/logo.bmp"})
+            home.writeFile(file, "x");
+        std::filesystem::create_symlink(home.file("outside.prn"), home.file("jobs/out.prn"));
+        std::filesystem::create_symlink(home.file("jobs/label.prn"), home.file("jobs/in.prn"));
+        mkfifo(home.file("jobs/pipe").c_str(), 0600);
+    }
+
+    TempHome home;
+};
+
+TEST_F(JobFilesTest, OnlyRegularFilesInTheAllowedFoldersAreNamedAndOthersAreRefusedAlike) {
+    const CJobFiles files(home.file("shipped"), "jobs");  // relative: in the program directory
+    struct Name {
+        std::string name;
+        std::string resolved;  // empty: refused
+    };
+    const Name names[] = {
+        {"label.prn", home.file("jobs/label.prn")},
+        {"logos/shop.png", home.file("jobs/logos/shop.png")},
+        {home.file("jobs/label.prn"), home.file("jobs/label.prn")},
+        {"in.prn", home.file("jobs/label.prn")},   // a link that stays inside
+        {"logo.bmp", home.file("jobs/logo.bmp")},  // the job-file folder comes first
+        {home.file("shipped/logo.bmp"), home.file("shipped/logo.bmp")},
+        // Refused, whether the file is there or not.
+        {"/etc/passwd", ""},
+        {"/proc/self/environ", ""},
+        {"/dev/zero", ""},
+        {"missing.prn", ""},
+        {"../outside.prn", ""},
+        {"out.prn", ""},  // a link that leads out
+        {"pipe", ""},
+        {"logos", ""},
+        {home.file("shipped/inner/deep.bmp"), ""},  // only the shipped folder itself
+        {"", ""},
+    };
+    for (const Name& n : names)
+        EXPECT_EQ(files.resolve(n.name).value_or(""), n.resolved) << n.name;
+    EXPECT_EQ(CJobFiles(home.file("shipped"), "").resolve("label.prn"), std::nullopt);
+}
+
+TEST_F(JobFilesTest, ConfinedCallsGetFullPathsAndFontFamiliesStayNames) {
+    const CJobFiles files(home.file("shipped"), home.file("jobs"));
+    CallArguments args;
+    args.texts = {"label.prn", "DejaVu Sans", "logos/shop.png", "text"};
+    ASSERT_TRUE(files.confine(args, {0}, {1, 2}, "test"));
+    EXPECT_EQ(args.texts[0], home.file("jobs/label.prn"));
+    EXPECT_EQ(args.texts[1], "DejaVu Sans");
+    EXPECT_EQ(args.texts[2], home.file("jobs/logos/shop.png"));
+    args.texts = {"label.prn", "/usr/share/fonts", "", ""};
+    EXPECT_FALSE(files.confine(args, {0}, {1}, "test"));
+}
+
+}  // namespace
