@@ -4,6 +4,7 @@
 #include "ServiceSettings.h"
 #include "TraceLog.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -17,6 +18,20 @@ bool isBelow(const std::string& path, const std::string& folder) {
     return path.compare(0, prefix.size(), prefix) == 0;
 }
 
+// The shipped folder holds more than pictures (beside the program in a build: the
+// program itself, its libraries, perhaps vembrix.ini); a job reaches only the pictures.
+bool isPicture(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    const std::string extension = platform::asciiLower(path.substr(dot + 1));
+    for (const char* picture : {"bmp", "png", "jpg", "jpeg", "gif"}) {
+        if (extension == picture)
+            return true;
+    }
+    return false;
+}
+
 // The folder without links; nothing when it is not there.
 std::optional<std::string> folder(const std::string& path) {
     return path.empty() ? std::nullopt : platform::canonicalPath(path);
@@ -25,7 +40,7 @@ std::optional<std::string> folder(const std::string& path) {
 }  // namespace
 
 CJobFiles CJobFiles::fromSettings() {
-    return CJobFiles(platform::executableDirectory(), CServiceSettings::instance().jobFileFolder());
+    return CJobFiles(platform::dataDirectory(), CServiceSettings::instance().jobFileFolder());
 }
 
 CJobFiles::CJobFiles(const std::string& shippedFolder, const std::string& jobFileFolder)
@@ -54,7 +69,8 @@ std::optional<std::string> CJobFiles::allowed(const std::string& path) const {
     std::optional<std::string> real = platform::canonicalPath(path);
     if (!real || !platform::canOpenForReading(*real))
         return std::nullopt;
-    const bool shipped = m_shippedFolder && platform::folderOf(*real) == *m_shippedFolder;
+    const bool shipped =
+        m_shippedFolder && platform::folderOf(*real) == *m_shippedFolder && isPicture(*real);
     return shipped || (m_jobFileFolder && isBelow(*real, *m_jobFileFolder)) ? real : std::nullopt;
 }
 

@@ -1,6 +1,6 @@
 // The files a web job may name. A job comes from any page the user opens, so it reaches
-// only regular files directly in the folder the program's pictures ship in and in the
-// folder the JobFileFolder setting names (and below it). Any other name, and a name of
+// only the pictures directly in the folder the program's pictures ship in, and regular
+// files in the folder the JobFileFolder setting names (and below it). Any other name, and a name of
 // a file that is not there, is refused alike: a job's result never tells a page whether
 // some file exists.
 #pragma once

@@ -18,7 +18,8 @@ protected:
     JobFilesTest() {
         for (const char* folder : {"shipped", "shipped/inner", "jobs", "jobs/logos"})
             std::filesystem::create_directory(home.file(folder));
-        for (const char* file : {"shipped/logo.bmp", "shipped/inner/deep.bmp", "jobs/label.prn",
+        for (const char* file : {"shipped/logo.bmp", "shipped/LOGO2.BMP", "shipped/vembrix.ini",
+                                 "shipped/vembrix", "shipped/inner/deep.bmp", "jobs/label.prn",
                                  "jobs/logos/shop.png", "outside.prn", "jobs/logo.bmp"})
             home.writeFile(file, "x");
         std::filesystem::create_symlink(home.file("outside.prn"), home.file("jobs/out.prn"));
@@ -42,6 +43,7 @@ TEST_F(JobFilesTest, OnlyRegularFilesInTheAllowedFoldersAreNamedAndOthersAreRefu
         {"in.prn", home.file("jobs/label.prn")},   // a link that stays inside
         {"logo.bmp", home.file("jobs/logo.bmp")},  // the job-file folder comes first
         {home.file("shipped/logo.bmp"), home.file("shipped/logo.bmp")},
+        {"LOGO2.BMP", home.file("shipped/LOGO2.BMP")},
         // Refused, whether the file is there or not.
         {"/etc/passwd", ""},
         {"/proc/self/environ", ""},
@@ -52,6 +54,8 @@ TEST_F(JobFilesTest, OnlyRegularFilesInTheAllowedFoldersAreNamedAndOthersAreRefu
         {"pipe", ""},
         {"logos", ""},
         {home.file("shipped/inner/deep.bmp"), ""},  // only the shipped folder itself
+        {"vembrix.ini", ""},                        // and only its pictures
+        {home.file("shipped/vembrix"), ""},
         {"", ""},
     };
     for (const Name& n : names)
