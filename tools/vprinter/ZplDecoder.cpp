@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "ZplGraphic.h"
@@ -25,6 +26,37 @@ constexpr int kMaxGraphicBytes = 8 * 1024 * 1024;
 const std::set<std::string> kBare{"^XA", "^XZ", "^FS", "^FR", "~HS", "~HI", "~JA"};
 // ~HQ takes a two-letter query.
 constexpr size_t kHostQueryLength = 5;
+
+// The characters a Code 128 field's data stands for. In its field data ">" starts an
+// invocation code: "><" and ">0" are ">" itself, ">=" is "~", ">1" is DEL; the others
+// start or change the subset or are function characters, and carry no data.
+std::string code128Characters(const std::string& data) {
+    std::string out;
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (data[i] != '>' || i + 1 == data.size()) {
+            out += data[i];
+            continue;
+        }
+        switch (const char code = data[++i]) {
+            case '<':
+            case '0':
+                out += '>';
+                break;
+            case '=':
+                out += '~';
+                break;
+            case '1':
+                out += '\x7F';
+                break;
+            default:
+                if (!(code >= '2' && code <= ';')) {  // not an invocation code: as it came
+                    out += '>';
+                    out += code;
+                }
+        }
+    }
+    return out;
+}
 
 bool isPrefix(char c) {
     return c == '^' || c == '~';
@@ -511,6 +543,11 @@ void ZplDecoder::endField(DecoderContext& context) {
             if (field.kind == "barcode" && e["symbology"] == "QR" && comma != std::string::npos) {
                 e["qr_mode"] = text.substr(0, comma);
                 text.erase(0, comma + 1);
+            }
+            if (field.kind == "barcode" && e["symbology"] == "CODE128") {
+                std::string characters = code128Characters(text);
+                if (characters != text)
+                    e["field_data"] = std::exchange(text, characters);
             }
             e["data"] = text;
         }

@@ -60,6 +60,11 @@ const Case kCases[] = {
       R"({"type":"barcode","symbology":"QR","data":"QR 1","qr_mode":"QA"})",
       R"({"type":"barcode","symbology":"MAXICODE","data":"maxi","parameters":["2","1","1"]})",
       R"({"type":"label_end"})"}},
+    {"Code 128 invocation codes taken as characters, so a > in the data looks doubled",
+     "^XA^FO1,1^BCN,50,Y,N,N,A^FD>:ab><>;12>0>8c>=^FS^FO1,1^BCN^FDplain^FS^XZ",
+     {R"({"type":"label_start"})",
+      R"({"type":"barcode","data":"ab>12>c~","field_data":">:ab><>;12>0>8c>="})",
+      R"({"type":"barcode","data":"plain"})", R"({"type":"label_end"})"}},
     {"graphics, boxes and circles misread: their size, checksum or reverse printing lost",
      "^XA^FO9,8^FR^GFA,4,4,2,\r\nFF00F00F^FS^FO1,2^GB450,5,5,B,4^FS^FO3,4^GC50,2^FS"
      "^FO0,0^GFB,2,2,1,^~^FS^XZ",
