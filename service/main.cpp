@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <string>
 
 #include "ConfigCommands.h"
 #include "HeadlessFrontend.h"
@@ -12,6 +13,7 @@
 #include "ProgramFiles.h"
 #include "VembrixService.h"
 #include "WindowFrontend.h"
+#include "platform/Display.h"
 
 namespace {
 
@@ -27,15 +29,6 @@ int printVersion() {
     return 0;
 }
 
-bool hasDisplay() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
-}
-
 int runHeadless(const char* why) {
     std::cout << "vembrix runs without a window (" << why << ")" << std::endl;
     CHeadlessFrontend headless(std::cerr);
@@ -47,8 +40,11 @@ int runHeadless(const char* why) {
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--headless") == 0)
         return runHeadless("--headless");
-    if (argc == 1 && !hasDisplay())
+    if (argc == 1 && !platform::displayNamed())
         return runHeadless("no display: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    std::string unreachable;
+    if (argc == 1 && !platform::displayReachable(unreachable))
+        return runHeadless(unreachable.c_str());
     if (argc == 1) {
         CWindowFrontend window(argc, argv, std::cerr);
         return CVembrixService::run(window, std::cout, std::cerr);

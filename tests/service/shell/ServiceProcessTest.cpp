@@ -104,6 +104,19 @@ protected:
     TempHome home;
 };
 
+TEST_F(ServiceProcessTest, ADisplayThatCannotBeReachedLeavesTheServiceRunningWithoutAWindow) {
+    configure(freePort());
+    setenv("DISPLAY", ":4711", 1);  // no X server of that number runs here
+    ChildProcess service = vembrix();
+    const int port = startServing(service);
+    unsetenv("DISPLAY");
+    EXPECT_NE(0, port) << "the window toolkit ended the process";
+    EXPECT_NE(std::string::npos,
+              service.out().find("vembrix runs without a window (the display DISPLAY=:4711 "
+                                 "cannot be reached)\n"))
+        << service.out();
+}
+
 TEST_F(ServiceProcessTest, OneServicePerHomeASecondForTheSameHomeEndsWith18) {
     configure(freePort());
     ChildProcess first = vembrix();
