@@ -165,6 +165,19 @@ bool canOpenForWriting(const std::string& path) {
     return true;
 }
 
+std::string canonicalPath(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return path;
+    std::string result = resolved;
+    free(resolved);
+    return result;
+}
+
+bool mayReadAndWrite(const std::string& path) {
+    return access(path.c_str(), R_OK | W_OK) == 0;
+}
+
 bool createDirectory(const std::string& path) {
     return mkdir(path.c_str(), 0755) == 0;
 }

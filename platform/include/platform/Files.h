@@ -31,6 +31,11 @@ bool canOpenForReading(const std::string& path);
 bool pathExists(const std::string& path);
 // True when the existing file can be opened for writing; the file is not changed.
 bool canOpenForWriting(const std::string& path);
+// The path with its links and dots resolved; the path as given when it cannot be.
+std::string canonicalPath(const std::string& path);
+// True when this process has the right to read and write the file. The file is not
+// opened, so a device that takes one opener at a time is not taken from its holder.
+bool mayReadAndWrite(const std::string& path);
 // Creates one directory level; false when it could not be made (also when it exists).
 bool createDirectory(const std::string& path);
 // Appends the bytes with a single write to a file opened for appending (created when
