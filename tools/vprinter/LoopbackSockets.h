@@ -13,7 +13,7 @@ int listenLoopback(int& port, int receiveBufferSize = 0);
 // once as a printer's are; -1 when none waits.
 int acceptConnection(int listenFd);
 // Sends all bytes, waiting briefly while the peer's buffers are full; false when the
-// connection failed or stayed full.
+// connection failed or stayed full. A terminal's descriptor is written to likewise.
 bool sendEverything(int fd, std::string_view bytes);
 int makeWakeFd();
 void wake(int wakeFd);

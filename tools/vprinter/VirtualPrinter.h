@@ -17,6 +17,7 @@
 #include "Journal.h"
 #include "PeerLoop.h"
 #include "PrinterLanguage.h"
+#include "PseudoTerminal.h"
 
 namespace vprinter {
 
@@ -28,6 +29,10 @@ struct VirtualPrinterOptions {
         std::string language = "escpos";
     };
     std::vector<Listener> listeners{Listener{}};
+    // Also a serial port: a pseudo-terminal whose far end hosts open, in this language
+    // ("escpos", "zpl" or "auto"). Each time a host opens it counts as a connection.
+    bool serial = false;
+    std::string serialLanguage = "escpos";
     bool controlPort = false;
     // Every connection talks to a gateway; its printers are the channels the host uses.
     bool gateway = false;
@@ -48,6 +53,10 @@ public:
     int controlPort() const { return controlPort_; }
     // "127.0.0.1:<port>" of a listener: the port text of a network printer.
     std::string portName(size_t listener = 0) const;
+    // The node a host opens as the serial port; empty without one.
+    std::string serialPath() const { return terminal_.devicePath(); }
+    // The line the host set on the serial port (PseudoTerminal::lineSettings).
+    std::string serialLine() const { return terminal_.lineSettings(); }
 
     Journal& journal() { return journal_; }
     // Every connection's bytes so far, in the order the connections came.
@@ -86,6 +95,12 @@ private:
     void receiveGateway(Connection& connection, std::string_view bytes);
     void receiveControl(Connection& connection, std::string_view bytes);
     void close(size_t index);
+    // The serial port: a host opened it, sent, or let go of it.
+    void serveTerminal();
+    void attachTerminal();
+    void detachTerminal();
+    // Every stream of the connection has seen its last bytes.
+    void finishStreams(Connection& connection);
     // The connection's stream for `channel`, made on first use; an "auto" connection's
     // language is judged by `firstBytes`.
     Stream& stream(Connection& connection, int channel, std::string_view firstBytes);
@@ -102,6 +117,8 @@ private:
     std::vector<int> listenFds_;
     int controlFd_ = -1;
     std::vector<std::unique_ptr<Connection>> connections_;
+    PseudoTerminal terminal_;
+    std::unique_ptr<Connection> terminalConnection_;
     int nextConnection_ = 1;
     bool stalled_ = false;
     bool holding_ = false;

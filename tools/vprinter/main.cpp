@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "DiscoveryResponder.h"
 #include "VirtualPrinter.h"
 
 namespace {
@@ -19,7 +20,8 @@ void onSignal(int) {
 }
 
 const char* kUsage =
-    "usage: vprinter [--port N[:LANGUAGE]]... [--control] [--gateway] [--model NAME]\n"
+    "usage: vprinter [--port N[:LANGUAGE]]... [--serial[:LANGUAGE]] [--discoverable]\n"
+    "                [--control] [--gateway] [--model NAME]\n"
     "                [--double-byte CODEPAGE] [--journal FILE] [--cover-open] [--paper-out]\n"
     "                [--paper-low] [--offline] [--error] [--ribbon-out] [--head-open] [--paused]\n"
     "                [--refuse] [--stall]\n"
@@ -39,7 +41,12 @@ struct Settings {
     std::string journalFile;
     bool refuse = false;
     bool stall = false;
+    bool discoverable = false;
 };
+
+bool knownLanguage(const std::string& language) {
+    return language == "auto" || vprinter::makeDecoder(language) != nullptr;
+}
 
 bool parse(int argc, char** argv, Settings& settings) {
     auto& options = settings.options;
@@ -58,10 +65,17 @@ bool parse(int argc, char** argv, Settings& settings) {
             size_t colon = value.find(':');
             if (colon != std::string::npos)
                 listener.language = value.substr(colon + 1);
-            if (!number(value.substr(0, colon), listener.port) ||
-                (listener.language != "auto" && !vprinter::makeDecoder(listener.language)))
+            if (!number(value.substr(0, colon), listener.port) || !knownLanguage(listener.language))
                 return false;
             options.listeners.push_back(listener);
+        } else if (arg == "--serial" || arg.rfind("--serial:", 0) == 0) {
+            options.serial = true;
+            if (arg != "--serial")
+                options.serialLanguage = arg.substr(9);
+            if (!knownLanguage(options.serialLanguage))
+                return false;
+        } else if (arg == "--discoverable") {
+            settings.discoverable = true;
         } else if (arg == "--model" && next(value)) {
             options.identity.model = value;
         } else if (arg == "--double-byte" && next(value)) {
@@ -97,7 +111,8 @@ bool parse(int argc, char** argv, Settings& settings) {
             return false;
         }
     }
-    if (options.listeners.empty())
+    // A serial printer alone listens on no TCP port.
+    if (options.listeners.empty() && !options.serial)
         options.listeners.push_back({});
     return true;
 }
@@ -122,8 +137,21 @@ int main(int argc, char** argv) {
     std::string line = "vprinter";
     for (size_t i = 0; i < printer.ports().size(); ++i)
         line += " " + settings.options.listeners[i].language + " " + printer.portName(i);
+    if (settings.options.serial)
+        line += " " + settings.options.serialLanguage + " " + printer.serialPath();
     if (settings.options.controlPort)
         line += " control 127.0.0.1:" + std::to_string(printer.controlPort());
+    vprinter::DiscoveryResponder responder(settings.options.identity.model,
+                                           printer.ports().empty() ? 0 : printer.ports().front());
+    if (settings.discoverable) {
+        if (!responder.start()) {
+            std::cerr << "vprinter: cannot answer the printer search (UDP ports "
+                      << vprinter::DiscoveryResponder::kFirstProbePort << " and "
+                      << vprinter::DiscoveryResponder::kSecondProbePort << " are taken)\n";
+            return 1;
+        }
+        line += " discoverable";
+    }
     std::cout << line << std::endl;
     printer.refuse(settings.refuse);
     printer.stall(settings.stall);
