@@ -22,3 +22,12 @@ add_test(NAME cvnport_exports
   COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIBRARY=$<TARGET_FILE:cvnport>
           -DHEADER=${CMAKE_SOURCE_DIR}/portlib/include/cvnport.h
           -P ${CMAKE_CURRENT_LIST_DIR}/CheckExports.cmake)
+
+# Serial ports against the virtual printer's pseudo-terminal.
+vembrix_add_test(NAME serial_port_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/SerialPortTest.cpp
+  LIBS cvnport_core vprinter_core ${CMAKE_DL_LIBS}
+  LABELS threads)
+target_include_directories(serial_port_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(serial_port_tests PRIVATE CVNPORT_LIBRARY="$<TARGET_FILE:cvnport>")
+add_dependencies(serial_port_tests cvnport)
