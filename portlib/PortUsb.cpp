@@ -82,9 +82,9 @@ std::string CPortUsb::ConvertDevicePath(const std::string& portName) {
         std::string digits = name.substr(3, 2);
         if (name == "usb")
             index = 1;
-        else if (digits.size() == 2 &&
-                 std::all_of(digits.begin(), digits.end(),
-                             [](unsigned char c) { return std::isdigit(c) != 0; }))
+        else if (!digits.empty() && std::all_of(digits.begin(), digits.end(), [](unsigned char c) {
+                     return std::isdigit(c) != 0;
+                 }))
             index = static_cast<size_t>(std::stoi(digits));
         size_t position = std::min(records.size(), index);
         return position == 0 ? std::string() : records[position - 1].devicePath;

@@ -1,5 +1,5 @@
 // What the receivers of an open port heard. cvnport's receivers are plain function
-// pointers, so what they hear goes to one process-wide record.
+// pointers, so what they hear goes to process-wide records: one per port a test watches.
 #pragma once
 
 #include <chrono>
@@ -12,13 +12,19 @@ class Heard {
 public:
     static constexpr std::chrono::seconds kWait{10};
 
-    static Heard& instance() {
-        static Heard heard;
-        return heard;
+    static constexpr int kRecords = 2;
+
+    static Heard& instance(int which = 0) {
+        static Heard heard[kRecords];
+        return heard[which];
     }
-    static void power(int onLine) { instance().add(onLine); }
+    template <int Which = 0>
+    static void power(int onLine) {
+        instance(Which).add(onLine);
+    }
+    template <int Which = 0>
     static void data(const char* bytes, int length) {
-        Heard& heard = instance();
+        Heard& heard = instance(Which);
         {
             std::lock_guard<std::mutex> guard(heard.mutex_);
             heard.data_.append(bytes, static_cast<size_t>(length));

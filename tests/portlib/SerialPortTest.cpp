@@ -120,7 +120,7 @@ protected:
         if (id == 0 || mng.OpenPort(id, 0) != 1)
             return 0;
         waitForTrace("Serial On-line signal", signals + 1);
-        mng.SetPowerStatusReceiver(id, 0, &Heard::power);
+        mng.SetPowerStatusReceiver(id, 0, &Heard::power<0>);
         return id;
     }
     // Waits until the trace holds `count` lines with the text.

@@ -31,3 +31,21 @@ vembrix_add_test(NAME serial_port_tests
 target_include_directories(serial_port_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_compile_definitions(serial_port_tests PRIVATE CVNPORT_LIBRARY="$<TARGET_FILE:cvnport>")
 add_dependencies(serial_port_tests cvnport)
+
+# USB printers faked by umockdev; the program runs itself again under umockdev's preload
+# library.
+pkg_check_modules(UMOCKDEV REQUIRED IMPORTED_TARGET umockdev-1.0)
+vembrix_add_test(NAME usb_port_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/UsbPortTest.cpp ${CMAKE_CURRENT_LIST_DIR}/UsbTestbed.cpp
+  LIBS cvnport_core vprinter_core PkgConfig::UMOCKDEV ${CMAKE_DL_LIBS}
+  LABELS threads)
+target_include_directories(usb_port_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(usb_port_tests PRIVATE CVNPORT_LIBRARY="$<TARGET_FILE:cvnport>")
+add_dependencies(usb_port_tests cvnport)
+
+# Parallel ports with the printer's status lines played by the test.
+vembrix_add_test(NAME parallel_port_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ParallelPortTest.cpp
+  LIBS cvnport_core
+  LABELS threads)
+target_include_directories(parallel_port_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
