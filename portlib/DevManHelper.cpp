@@ -20,11 +20,11 @@ DeviceIdentity identify(const std::string& deviceName) {
     std::string path = platform::DosDeviceMap::standard().target(deviceName);
     if (path.empty() && !deviceName.empty() && deviceName[0] == platform::kPathSeparator)
         path = deviceName;
-    DeviceIdentity identity{path.empty() ? path : platform::canonicalPath(path), {}};
+    DeviceIdentity identity{path.empty() ? path : platform::resolvedLinkPath(path), {}};
     if (identity.node.empty())
         return identity;
     for (const platform::UsbPrinter& printer : platform::listUsbPrinters())
-        if (platform::canonicalPath(printer.devicePath) == identity.node)
+        if (platform::resolvedLinkPath(printer.devicePath) == identity.node)
             identity.usbSerial = printer.serialNumber;
     return identity;
 }
@@ -59,7 +59,7 @@ bool uriNamesDevice(const std::string& uri, const DeviceIdentity& device) {
     // file:///dev/usb/lp0 as well as file:/dev/usb/lp0
     while (path.size() > 1 && path[0] == '/' && path[1] == '/')
         path.erase(0, 1);
-    return !device.node.empty() && platform::canonicalPath(path) == device.node;
+    return !device.node.empty() && platform::resolvedLinkPath(path) == device.node;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <system_error>
 
 #include "platform/Files.h"
@@ -165,13 +166,18 @@ bool canOpenForWriting(const std::string& path) {
     return true;
 }
 
-std::string canonicalPath(const std::string& path) {
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return path;
-    std::string result = resolved;
-    free(resolved);
-    return result;
+std::string resolvedLinkPath(const std::string& path) {
+    constexpr int kMostLinks = 40;  // as many as the kernel follows
+    std::filesystem::path current = std::filesystem::path(path).lexically_normal();
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        char target[PATH_MAX];
+        ssize_t length = readlink(current.c_str(), target, sizeof target - 1);
+        if (length <= 0)
+            break;
+        std::filesystem::path next(std::string(target, static_cast<size_t>(length)));
+        current = (next.is_absolute() ? next : current.parent_path() / next).lexically_normal();
+    }
+    return current.string();
 }
 
 bool mayReadAndWrite(const std::string& path) {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "DevManHelper.h"
 #include "PortListMng.h"
 #include "PortUsb.h"
 #include "Receivers.h"
@@ -201,6 +202,15 @@ TEST_F(UsbPrinters, UnpluggingGoesOffLineOnceAndPluggingInReopensThePrinter) {
     EXPECT_TRUE(write(id, "After the replug\n"));
     EXPECT_TRUE(printed(printer, "After the replug"));
     close(id);
+}
+
+// A spooler's USB queue names its printer by serial number.
+TEST_F(UsbPrinters, AUsbQueueUsesThePrinterOfItsSerialNumber) {
+    plug(0, "3f1c", "0101", "SN-A");
+    EXPECT_TRUE(CDevManHelper::QueueUsesDevice("usb://Maker/Model?serial=sn-a&interface=1",
+                                               "/dev/usb/lp0"));
+    EXPECT_FALSE(CDevManHelper::QueueUsesDevice("usb://Maker/Model?serial=SN-B", "/dev/usb/lp0"));
+    EXPECT_FALSE(CDevManHelper::QueueUsesDevice("usb://Maker/Model", "/dev/usb/lp0"));
 }
 
 // The watcher tells each port of its own printer, not the port made last.

@@ -49,3 +49,8 @@ vembrix_add_test(NAME parallel_port_tests
   LIBS cvnport_core
   LABELS threads)
 target_include_directories(parallel_port_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+
+# Print queues of a cupsd the tests start on a folder of their own.
+vembrix_add_test(NAME print_queue_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/PrintQueuesTest.cpp
+  LIBS cvnport_core vprinter_core)

@@ -31,8 +31,9 @@ bool canOpenForReading(const std::string& path);
 bool pathExists(const std::string& path);
 // True when the existing file can be opened for writing; the file is not changed.
 bool canOpenForWriting(const std::string& path);
-// The path with its links and dots resolved; the path as given when it cannot be.
-std::string canonicalPath(const std::string& path);
+// The path a chain of symbolic links ends at (a dosdevices entry, a /dev/serial/by-id
+// name), "." and ".." taken out; the folders on the way are kept as they are written.
+std::string resolvedLinkPath(const std::string& path);
 // True when this process has the right to read and write the file. The file is not
 // opened, so a device that takes one opener at a time is not taken from its holder.
 bool mayReadAndWrite(const std::string& path);
