@@ -155,7 +155,7 @@ bool CPortCom::OpenPortSerial() {
     }
     // The driver sizes its own queues here; the size is kept for the trace.
     inputQueueSize = kInputQueueSize;
-    opening->purge(true);
+    opening->purge(platform::SerialDevice::kPurgeOutput | platform::SerialDevice::kPurgeInput);
     if (!CheckModemStatus())
         return false;
     m_bOpen = true;
@@ -230,7 +230,7 @@ int CPortCom::ReadPort(char* buffer, int length) {
     if (CheckModemStatus()) {
         Signal(true);
     } else {
-        current->purge(false);
+        current->purge(platform::SerialDevice::kPurgeOutput);
         Signal(false);
         if (!m_bOpen)
             return 0;
@@ -299,8 +299,19 @@ void CPortCom::ClosePort() {
     m_bOpen = false;
     reopenPending = false;
     if (std::shared_ptr<platform::SerialDevice> closing = takeDevice()) {
+        // Written is not yet sent: the line may still hold the end of the last job, which
+        // a purge would throw away. Only what a printer does not take within the drain
+        // goes, and all of it for a printer that is off-line.
+        unsigned purge = platform::SerialDevice::kPurgeInput;
+        int left = powerStatus == kPowerOnLine
+                       ? closing->drain(timings_.closeStallMs, timings_.closeDrainMs)
+                       : -1;
+        if (left > 0)
+            COM_WRITE("ClosePort", "the printer did not take the last %d bytes", left);
+        if (left != 0)
+            purge |= platform::SerialDevice::kPurgeOutput;
         COM_DETAIL("ClosePort", "call PurgeComm and CancelIo");
-        closing->purge(true);
+        closing->purge(purge);
         closing->cancel();
     }
     COM_WRITE("ClosePort", "-Success");

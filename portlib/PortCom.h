@@ -20,10 +20,14 @@ struct ComPortTimings {
     static constexpr int kOpenSettleMs = 50;       // after the device opened
     static constexpr int kReopenSettleMs = 1000;   // after a dropped link came back
     static constexpr int kNoDeviceRetryMs = 2000;  // between two tries of a dropped link
+    static constexpr int kCloseDrainMs = 2000;     // longest wait for the line to send all
+    static constexpr int kCloseStallMs = 500;      // ... while it sends nothing at all
 
     int openSettleMs = kOpenSettleMs;
     int reopenSettleMs = kReopenSettleMs;
     int noDeviceRetryMs = kNoDeviceRetryMs;
+    int closeDrainMs = kCloseDrainMs;
+    int closeStallMs = kCloseStallMs;
 };
 
 class CPortCom : public CPortInterface {

@@ -183,6 +183,10 @@ void CPortUsb::ClosePort() {
     if (watchToken_ != 0)
         CUsbWatcher::Unregister(watchToken_);
     watchToken_ = 0;
+    // The last write may still be on its way; the close would cut it off.
+    if (std::shared_ptr<platform::UsbPrinterDevice> current = device();
+        current && powerStatus == kPowerOnLine)
+        current->drain(kCloseDrainMs);
     USB_WRITE("ClosePort", "CancelIo");
     {
         std::lock_guard<std::mutex> state(stateMutex_);

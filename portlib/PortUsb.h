@@ -24,6 +24,8 @@ public:
     // A write may take this per byte and the constant in all.
     static constexpr int kWriteMsPerByte = 50;
     static constexpr int kWriteBaseMs = 5000;
+    // Longest wait at close for the last transfer to reach the printer.
+    static constexpr int kCloseDrainMs = 2000;
 
     CPortUsb();
     ~CPortUsb() override;

@@ -1,9 +1,11 @@
 # Sourced by ./run and ./test: installs the Debian packages the build needs (only those
 # that are missing, with one quiet apt-get update) and offers configure_and_build. curl is
-# for the jobs the ./run demo sends.
+# for the jobs the ./run demo sends; umockdev and cups-daemon are for the tests of USB
+# printers and print queues.
 
 VEMBRIX_PACKAGES=(cmake ninja-build g++ pkg-config curl libjsoncpp-dev libgtest-dev libgmock-dev
-  libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum)
+  libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-nanum
+  libudev-dev libcups2-dev cups-daemon umockdev libumockdev-dev)
 
 install_missing_packages() {
   local missing=()

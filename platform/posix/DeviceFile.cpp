@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -198,6 +199,29 @@ DeviceIo DeviceFile::writeWithin(const void* data, int length, int timeoutMs) {
         }
     }
     return {written, DeviceIo::Outcome::Done, 0};
+}
+
+int DeviceFile::drainOutput(int stallMs, int totalMs) {
+    constexpr int kLookMs = 10;
+    SteadyClock::time_point deadline = SteadyClock::now() + std::chrono::milliseconds(totalMs);
+    int queued = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+        wait(POLLOUT, totalMs);
+        return 0;
+    }
+    SteadyClock::time_point progress = SteadyClock::now();
+    while (queued > 0 && msLeft(deadline) > 0 &&
+           SteadyClock::now() - progress < std::chrono::milliseconds(stallMs)) {
+        if (wait(0, kLookMs) != Wait::TimedOut)
+            break;  // cancelled, or the far end is gone and takes nothing more
+        int now = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &now) != 0)
+            break;
+        if (now < queued)
+            progress = SteadyClock::now();
+        queued = now;
+    }
+    return queued;
 }
 
 }  // namespace platform

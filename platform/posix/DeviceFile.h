@@ -38,6 +38,10 @@ public:
     DeviceIo readWithin(void* buffer, int length, int timeoutMs);
     // Writes everything, waiting for room up to `timeoutMs` in all.
     DeviceIo writeWithin(const void* data, int length, int timeoutMs);
+    // Waits until what was written has left: a terminal's output queue empty (at most
+    // `totalMs`, no longer than `stallMs` without progress), any other node writable again
+    // (its last transfer done, at most `totalMs`). The bytes still queued, when known.
+    int drainOutput(int stallMs, int totalMs);
     // Ends every wait under way; later ones wait as usual.
     void cancel();
 

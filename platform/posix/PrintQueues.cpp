@@ -3,6 +3,7 @@
 #include <cups/cups.h>
 
 #include <memory>
+#include <thread>
 
 namespace platform {
 namespace {
@@ -67,9 +68,17 @@ bool queueRequest(ipp_op_t operation, const std::string& name, std::string& why)
     return succeeded(response, why);
 }
 
-}  // namespace
+// The spooler library keeps state per thread until the thread ends, and a host may
+// unload the port library (and with it the spooler library) while its own threads go on:
+// every conversation runs on a thread of its own, which takes its state along.
+template <typename Conversation>
+bool onOwnThread(Conversation conversation) {
+    bool result = false;
+    std::thread([&] { result = conversation(); }).join();
+    return result;
+}
 
-bool listPrintQueues(std::vector<PrintQueue>& out, std::string& why) {
+bool listQueues(std::vector<PrintQueue>& out, std::string& why) {
     out.clear();
     Connection http = connectSpooler(why);
     if (!http)
@@ -109,12 +118,18 @@ bool listPrintQueues(std::vector<PrintQueue>& out, std::string& why) {
     return true;
 }
 
+}  // namespace
+
+bool listPrintQueues(std::vector<PrintQueue>& out, std::string& why) {
+    return onOwnThread([&] { return listQueues(out, why); });
+}
+
 bool pausePrintQueue(const std::string& name, std::string& why) {
-    return queueRequest(IPP_OP_PAUSE_PRINTER, name, why);
+    return onOwnThread([&] { return queueRequest(IPP_OP_PAUSE_PRINTER, name, why); });
 }
 
 bool resumePrintQueue(const std::string& name, std::string& why) {
-    return queueRequest(IPP_OP_RESUME_PRINTER, name, why);
+    return onOwnThread([&] { return queueRequest(IPP_OP_RESUME_PRINTER, name, why); });
 }
 
 }  // namespace platform

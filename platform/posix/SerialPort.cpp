@@ -131,10 +131,20 @@ public:
         return true;
     }
 
-    bool purge(bool input) override {
-        file_->cancel();
-        return ::tcflush(file_->fd(), input ? TCIOFLUSH : TCOFLUSH) == 0 || fail();
+    bool purge(unsigned what) override {
+        int queues = 0;
+        if (what & kPurgeOutput) {
+            file_->cancel();
+            queues = what & kPurgeInput ? TCIOFLUSH : TCOFLUSH;
+        } else if (what & kPurgeInput) {
+            queues = TCIFLUSH;
+        } else {
+            return true;
+        }
+        return ::tcflush(file_->fd(), queues) == 0 || fail();
     }
+
+    int drain(int stallMs, int totalMs) override { return file_->drainOutput(stallMs, totalMs); }
 
     ModemStatus modemStatus() override {
         int lines = 0;

@@ -93,6 +93,10 @@ bool UsbPrinterDevice::waitReadable(int timeoutMs) {
     return file_->waitReadable(timeoutMs);
 }
 
+void UsbPrinterDevice::drain(int timeoutMs) {
+    file_->drainOutput(timeoutMs, timeoutMs);
+}
+
 void UsbPrinterDevice::cancel() {
     file_->cancel();
 }

@@ -64,7 +64,8 @@ private:
         bool applyTimeouts(const platform::CommTimeouts& t) override {
             return real_->applyTimeouts(t);
         }
-        bool purge(bool input) override { return real_->purge(input); }
+        bool purge(unsigned what) override { return real_->purge(what); }
+        int drain(int stallMs, int totalMs) override { return real_->drain(stallMs, totalMs); }
         platform::ModemStatus modemStatus() override {
             if (!owner_->linkUp)
                 return {platform::ModemStatus::Outcome::Failed, 0, EIO};
@@ -283,6 +284,21 @@ TEST_F(SerialPort, AWriteTheFarEndDoesNotTakeEndsAtTheWriteTimeOut) {
     EXPECT_TRUE(traced("<ERROR> Fail("));
     printer->stall(false);
     close(id);
+}
+
+// What was written is on its way, not yet sent: a close at once must not throw it away.
+TEST_F(SerialPort, AJobClosedRightAfterItsWriteArrivesWhole) {
+    std::string job;
+    for (int line = 0; line < 2000; ++line)
+        job += "Line " + std::to_string(line) + " of a long receipt\n";
+    int id = open(CVN_PORT_SERIAL, ":115200");
+    ASSERT_NE(id, 0);
+    ASSERT_EQ(mng.Write(job.data(), static_cast<int>(job.size()), id),
+              static_cast<int>(job.size()));
+    close(id);
+    ASSERT_TRUE(printer->waitForOpenConnections(0, kWait));
+    ASSERT_EQ(printer->rawBytes().size(), 1u);
+    EXPECT_EQ(printer->rawBytes()[0].size(), job.size());
 }
 
 // The library as printer libraries load it, on a COM name the program's device map gives

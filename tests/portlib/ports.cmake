@@ -54,3 +54,14 @@ target_include_directories(parallel_port_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}
 vembrix_add_test(NAME print_queue_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/PrintQueuesTest.cpp
   LIBS cvnport_core vprinter_core)
+
+# The service printing through both printer libraries to serial and (umockdev) USB printers.
+vembrix_add_test(NAME attached_printers_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/AttachedPrintersServiceTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/UsbTestbed.cpp
+  LIBS vembrix_http vprinter_core PkgConfig::UMOCKDEV
+  LABELS slow)
+target_include_directories(attached_printers_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}
+                           ${CMAKE_SOURCE_DIR}/tests/service/http)
+target_compile_definitions(attached_printers_tests PRIVATE VEMBRIX_BINARY="$<TARGET_FILE:vembrix>")
+add_dependencies(attached_printers_tests vembrix cvnport Dravix cvnlblapi)

@@ -73,9 +73,14 @@ public:
     // Raw binary line with these settings: nothing is translated, echoed or held back.
     virtual bool applyLine(const SerialLine& line) = 0;
     virtual bool applyTimeouts(const CommTimeouts& timeouts) = 0;
-    // Ends the writes under way and throws away what waits to be sent, and with `input`
-    // also what waits to be read.
-    virtual bool purge(bool input) = 0;
+    // Throws away what waits to be sent (and ends the writes under way), what waits to
+    // be read, or both: kPurgeOutput, kPurgeInput.
+    static constexpr unsigned kPurgeOutput = 1;
+    static constexpr unsigned kPurgeInput = 2;
+    virtual bool purge(unsigned what) = 0;
+    // Waits until what was written has left the device: at most `totalMs`, and no longer
+    // than `stallMs` while nothing leaves. The bytes still waiting (0 when all went).
+    virtual int drain(int stallMs, int totalMs) = 0;
     virtual ModemStatus modemStatus() = 0;
     // Bytes waiting to be read; -1 on failure.
     virtual int queuedInput() = 0;

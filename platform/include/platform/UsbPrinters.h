@@ -40,6 +40,8 @@ public:
     // Waits up to `timeoutMs` for the printer to send, ending early on cancel(); true
     // when bytes wait.
     bool waitReadable(int timeoutMs);
+    // Waits up to `timeoutMs` for the last transfer to the printer to finish.
+    void drain(int timeoutMs);
     // Ends the reads and writes under way.
     void cancel();
 
