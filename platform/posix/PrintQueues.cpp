@@ -3,7 +3,9 @@
 #include <cups/cups.h>
 
 #include <memory>
-#include <thread>
+#include <mutex>
+
+#include "platform/ModuleHold.h"
 
 namespace platform {
 namespace {
@@ -31,6 +33,12 @@ bool onThisComputer(const std::string& server) {
 }
 
 Connection connectSpooler(std::string& why) {
+    // Once used, the spooler library stays to the end of the process: the state it sets
+    // up for its connections (its TLS library's) is never given back by an unload.
+    static std::once_flag kept;
+    std::call_once(kept, [] {
+        ModuleHold::of(reinterpret_cast<const void*>(&cupsServer)).keepToProcessEnd();
+    });
     // The spooler named now (CUPS_SERVER, the client configuration), not one read earlier.
     cupsSetServer(nullptr);
     std::string server = cupsServer();
@@ -68,17 +76,9 @@ bool queueRequest(ipp_op_t operation, const std::string& name, std::string& why)
     return succeeded(response, why);
 }
 
-// The spooler library keeps state per thread until the thread ends, and a host may
-// unload the port library (and with it the spooler library) while its own threads go on:
-// every conversation runs on a thread of its own, which takes its state along.
-template <typename Conversation>
-bool onOwnThread(Conversation conversation) {
-    bool result = false;
-    std::thread([&] { result = conversation(); }).join();
-    return result;
-}
+}  // namespace
 
-bool listQueues(std::vector<PrintQueue>& out, std::string& why) {
+bool listPrintQueues(std::vector<PrintQueue>& out, std::string& why) {
     out.clear();
     Connection http = connectSpooler(why);
     if (!http)
@@ -118,18 +118,12 @@ bool listQueues(std::vector<PrintQueue>& out, std::string& why) {
     return true;
 }
 
-}  // namespace
-
-bool listPrintQueues(std::vector<PrintQueue>& out, std::string& why) {
-    return onOwnThread([&] { return listQueues(out, why); });
-}
-
 bool pausePrintQueue(const std::string& name, std::string& why) {
-    return onOwnThread([&] { return queueRequest(IPP_OP_PAUSE_PRINTER, name, why); });
+    return queueRequest(IPP_OP_PAUSE_PRINTER, name, why);
 }
 
 bool resumePrintQueue(const std::string& name, std::string& why) {
-    return onOwnThread([&] { return queueRequest(IPP_OP_RESUME_PRINTER, name, why); });
+    return queueRequest(IPP_OP_RESUME_PRINTER, name, why);
 }
 
 }  // namespace platform
