@@ -61,6 +61,21 @@ bool startsWith(const unsigned char* answer, int length, const char* header, int
     return length >= headerLength && std::memcmp(answer, header, headerLength) == 0;
 }
 
+// The record behind an answer's header: the hardware and IPv4 address, then the rest as
+// it came. What follows the record; none for another header or a short answer.
+template <typename Record>
+const unsigned char* readRecord(const unsigned char* answer, int length, const char* header,
+                                int headerLength, int minimum, Record& out) {
+    if (length < minimum || !startsWith(answer, length, header, headerLength))
+        return nullptr;
+    const unsigned char* record = answer + headerLength;
+    std::memcpy(out.hardwareAddress, record, sizeof out.hardwareAddress);
+    std::memcpy(out.ipv4, record + sizeof out.hardwareAddress, sizeof out.ipv4);
+    const unsigned char* details = record + sizeof out.hardwareAddress + sizeof out.ipv4;
+    std::memcpy(out.details, details, sizeof out.details);
+    return details + sizeof out.details;
+}
+
 uint16_t value16(const unsigned char* bytes) {
     return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
 }
@@ -143,14 +158,10 @@ void CNetPrinterSearch::Take(int probe, const unsigned char* answer, int length)
 
 bool CNetPrinterSearch::ParseFirstAnswer(const unsigned char* answer, int length,
                                          _ETHERNET_INFO_& out) {
-    if (length < kFirstAnswerMinimum ||
-        !startsWith(answer, length, kFirstAnswerHeader, kFirstHeader))
+    const unsigned char* values =
+        readRecord(answer, length, kFirstAnswerHeader, kFirstHeader, kFirstAnswerMinimum, out);
+    if (!values)
         return false;
-    const unsigned char* record = answer + kFirstHeader;
-    std::memcpy(out.hardwareAddress, record, 6);
-    std::memcpy(out.ipv4, record + 6, 4);
-    std::memcpy(out.details, record + 10, sizeof out.details);
-    const unsigned char* values = record + 10 + sizeof out.details;
     out.value1 = value16(values);
     out.hasValue2 = length >= kSecondValueEnd;
     out.value2 = out.hasValue2 ? value16(values + 2) : 0;
@@ -159,14 +170,10 @@ bool CNetPrinterSearch::ParseFirstAnswer(const unsigned char* answer, int length
 
 bool CNetPrinterSearch::ParseSecondAnswer(const unsigned char* answer, int length,
                                           _WLAN_INFO_& out) {
-    if (length < kSecondAnswerMinimum ||
-        !startsWith(answer, length, kSecondAnswerHeader, kSecondHeader))
+    const unsigned char* after =
+        readRecord(answer, length, kSecondAnswerHeader, kSecondHeader, kSecondAnswerMinimum, out);
+    if (!after)
         return false;
-    const unsigned char* record = answer + kSecondHeader;
-    std::memcpy(out.hardwareAddress, record, 6);
-    std::memcpy(out.ipv4, record + 6, 4);
-    std::memcpy(out.details, record + 10, sizeof out.details);
-    const unsigned char* after = record + 10 + sizeof out.details;
     out.extended = length - kSecondHeader > kExtendedAfterHeader && out.details[17] != 0;
     if (out.extended)
         std::memcpy(out.extension, after, sizeof out.extension);
