@@ -1,7 +1,8 @@
 // Figures of the running service (the vembrix program, headless, with a watched POS
 // printer on the virtual printer: its connection stays open between jobs), each beside a
 // bare loopback server measured in the same run:
-//   - job submissions per second, one connection per request, one client;
+//   - job submissions per second, one connection per request, one client; and again
+//     while 10 polls for results that never come wait on their own connections;
 //   - round trip of a job: POST, then the GET that waits for its final result, through
 //     the POS library and cvnport to the virtual printer;
 //   - CPU time of the idle service over 10 s;
@@ -47,22 +48,30 @@ std::string rawJob() {
     return R"({"id":)" + std::to_string(--id) + R"(,"mode":2,"functions":{"data":"1B 40"}})";
 }
 
-// One request on its own connection; the whole answer up to the server's close.
-std::string exchange(int port, const std::string& request) {
+// A connection to the port with the request sent; -1 when either failed.
+int openWithRequest(int port, const std::string& request) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
         send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(request.size())) {
-        char buffer[4096];
-        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
-            answer.append(buffer, static_cast<size_t>(n));
-    }
+            static_cast<ssize_t>(request.size()))
+        return fd;
     close(fd);
+    return -1;
+}
+
+// One request on its own connection; the whole answer up to the server's close.
+std::string exchange(int port, const std::string& request) {
+    const int fd = openWithRequest(port, request);
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t n; fd >= 0 && (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        answer.append(buffer, static_cast<size_t>(n));
+    if (fd >= 0)
+        close(fd);
     return answer;
 }
 
@@ -320,6 +329,15 @@ int main(int argc, char** argv) {
     for (int clients : {1, 2})
         std::printf("service, job submissions, %d client(s)          %.0f /s\n", clients,
                     submissionsPerSecond(port, "/vembrix/Till", 20000, clients));
+    {
+        std::vector<int> parked;
+        for (int i = 0; i < 10; ++i)
+            parked.push_back(openWithRequest(port, get("/vembrix/Till/NOSUCHID")));
+        std::printf("service, job submissions, 10 polls waiting      %.0f /s\n",
+                    submissionsPerSecond(port, "/vembrix/Till", 20000, 1));
+        for (int fd : parked)
+            close(fd);
+    }
     if (!drain(port))
         std::printf("the submitted jobs did not all finish\n");
     figures::printLatency("service, POST job + GET final result",

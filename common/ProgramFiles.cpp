@@ -12,7 +12,7 @@ std::string directory() {
 }
 
 std::string shippedFile(const std::string& name) {
-    return platform::joinPath(platform::executableDirectory(), name);
+    return platform::joinPath(platform::dataDirectory(), name);
 }
 
 std::string programFileName(bool nameOnly) {

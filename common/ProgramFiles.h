@@ -10,8 +10,8 @@ namespace programfiles {
 
 // Directory of the files kept beside the program, without a trailing separator.
 std::string directory();
-// Full path of a file that ships with the program (printer libraries, pictures): beside
-// the executable, also when VEMBRIX_HOME moves the files the program keeps.
+// Full path of a picture that ships with the program: beside the executable, or in the
+// data folder of an installed program; VEMBRIX_HOME does not move it.
 std::string shippedFile(const std::string& name);
 // Full path of the running program, or only its file name.
 std::string programFileName(bool nameOnly);

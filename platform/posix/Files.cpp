@@ -100,30 +100,6 @@ void syncFolder(const std::string& folder) {
 
 }  // namespace
 
-std::string executablePath() {
-    char buffer[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0)
-        return {};
-    return std::string(buffer, static_cast<size_t>(length));
-}
-
-std::string programDirectory() {
-    if (const char* home = std::getenv("VEMBRIX_HOME"); home && *home) {
-        std::string directory = home;
-        while (directory.size() > 1 && directory.back() == kPathSeparator)
-            directory.pop_back();
-        return directory;
-    }
-    return executableDirectory();
-}
-
-std::string executableDirectory() {
-    std::string path = executablePath();
-    size_t slash = path.rfind(kPathSeparator);
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 std::string fileNameOf(std::string_view path) {
     size_t slash = path.rfind(kPathSeparator);
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));

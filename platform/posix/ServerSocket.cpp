@@ -127,7 +127,7 @@ bool SocketWaiter::valid() const {
 }
 
 SocketWaiter::Outcome SocketWaiter::wait(const std::vector<ServerSocket*>& sockets,
-                                         std::vector<size_t>& ready) {
+                                         std::vector<size_t>& ready, int timeoutMs) {
     ready.clear();
     std::vector<pollfd> entries;
     entries.reserve(sockets.size() + 1);
@@ -138,16 +138,20 @@ SocketWaiter::Outcome SocketWaiter::wait(const std::vector<ServerSocket*>& socke
             events |= POLLIN;
         if (socket->selected_ & kSocketClose)
             events |= POLLRDHUP;
+        if (socket->selected_ & kSocketWrite)
+            events |= POLLOUT;
         entries.push_back({socket->fd_, events, 0});
     }
     int result;
     do {
-        result = ::poll(entries.data(), entries.size(), -1);
+        result = ::poll(entries.data(), entries.size(), timeoutMs);
     } while (result < 0 && errno == EINTR);
     if (result < 0) {
         fail();
         return Outcome::Failed;
     }
+    if (result == 0)
+        return Outcome::TimedOut;
     if (entries[0].revents) {
         uint64_t count;
         while (::read(wakeFd_, &count, sizeof count) > 0) {
@@ -190,6 +194,7 @@ bool SocketWaiter::takeEvents(ServerSocket& socket, NetworkEvents& out) {
     const bool hasBytes =
         (happened & POLLIN) && ::ioctl(socket.fd_, FIONREAD, &waiting) == 0 && waiting > 0;
     out.read = (selected & kSocketRead) && hasBytes;
+    out.write = (selected & kSocketWrite) && (happened & (POLLOUT | POLLERR | POLLHUP));
     out.close = (selected & kSocketClose) && ((happened & (POLLRDHUP | POLLHUP | POLLERR)) ||
                                               ((happened & POLLIN) && !hasBytes));
     out.closeError = error;

@@ -179,7 +179,7 @@ std::string receiptBody() {
 CThermalPrinterController::CThermalPrinterController(const CDevicesList& devices,
                                                      ThermalPrinterOptions options)
     : m_devices(devices),
-      m_libraryDirectory(options.libraryDirectory.empty() ? platform::executableDirectory()
+      m_libraryDirectory(options.libraryDirectory.empty() ? platform::libraryDirectory()
                                                           : options.libraryDirectory),
       m_libraryName(options.libraryName),
       m_popup(std::make_shared<CMessagePopup>(std::move(options.messageViews))) {

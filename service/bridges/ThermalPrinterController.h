@@ -19,7 +19,8 @@ struct ThermalPrinterOptions {
     // Open and watch the printers whose CheckStatus is on. Off for a one-off command
     // beside a running service, which owns those connections.
     bool watchPrinters = true;
-    // Where the library is and its bare name; an empty directory: beside the program.
+    // Where the library is and its bare name; an empty directory: the program's library
+    // folder (beside it, or the private folder of an installed program).
     std::string libraryDirectory;
     std::string libraryName = CDravixLibrary::kLibraryName;
     // The pop-up's views; empty: the process's.

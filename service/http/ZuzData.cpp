@@ -1,10 +1,11 @@
 #include "ZuzData.h"
 
+#include <optional>
 #include <random>
 #include <utility>
 
 #include "TraceLog.h"
-#include "platform/Clock.h"
+#include "platform/Random.h"
 
 namespace {
 
@@ -42,11 +43,13 @@ std::string resultMessage(int requestId, const std::string& responseId, const ch
 }
 
 constexpr int kResponseIdLength = 8;
+constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+constexpr unsigned kLetterCount = sizeof kLetters - 1;
 
+// The system's random source unless a test asked for a sequence it can repeat.
 struct ResponseIdGenerator {
     std::mutex lock;
-    std::minstd_rand engine;
-    bool seeded = false;
+    std::optional<std::minstd_rand> repeatable;
 };
 
 ResponseIdGenerator& generator() {
@@ -54,8 +57,15 @@ ResponseIdGenerator& generator() {
     return instance;
 }
 
-uint32_t clockSeed() {
-    return static_cast<uint32_t>(platform::clock().epochMillis());
+// One letter, every letter equally likely: bytes beyond the last whole round of 52
+// letters are drawn again.
+char unpredictableLetter() {
+    constexpr unsigned kUsable = 256 / kLetterCount * kLetterCount;
+    unsigned char byte;
+    do {
+        platform::randomBytes(&byte, 1);
+    } while (byte >= kUsable);
+    return kLetters[byte % kLetterCount];
 }
 
 }  // namespace
@@ -109,28 +119,22 @@ void makeErrorResult(int code, std::string& out) {
 }
 
 void seedResponseIDs() {
-    seedResponseIDs(clockSeed());
+    ResponseIdGenerator& g = generator();
+    std::lock_guard<std::mutex> guard(g.lock);
+    g.repeatable.reset();
 }
 
 void seedResponseIDs(uint32_t seed) {
     ResponseIdGenerator& g = generator();
     std::lock_guard<std::mutex> guard(g.lock);
-    g.engine.seed(seed);
-    g.seeded = true;
+    g.repeatable.emplace(seed);
 }
 
 void makeResponseID(std::string& out) {
     ResponseIdGenerator& g = generator();
     std::lock_guard<std::mutex> guard(g.lock);
-    if (!g.seeded) {
-        g.engine.seed(clockSeed());
-        g.seeded = true;
-    }
     out.clear();
     while (out.size() < kResponseIdLength) {
-        char c = static_cast<char>('A' + g.engine() % 58);
-        if (c > 'Z' && c < 'a')
-            continue;  // the six signs between the two alphabets
-        out += c;
+        out += g.repeatable ? kLetters[(*g.repeatable)() % kLetterCount] : unpredictableLetter();
     }
 }

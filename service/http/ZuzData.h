@@ -66,9 +66,11 @@ void createResult(CZuzData& request, int code);
 // The answer when no request stands behind it: "not found match device" for code 5,
 // the empty word for any other code.
 void makeErrorResult(int code, std::string& out);
-// Eight letters from A-Z and a-z.
+// Eight letters from A-Z and a-z, drawn from the system's random source: knowing any
+// number of earlier ResponseIDs tells nothing of the next one.
 void makeResponseID(std::string& out);
-// Seeds the ResponseID generator from the current time; the device controller calls it
-// when it is made. Without it the generator seeds itself on first use.
+// seedResponseIDs(seed) makes the ResponseIDs a sequence that the same seed repeats, for
+// tests that need two requests with one ResponseID; seedResponseIDs() goes back to the
+// random source. The device controller calls the latter when it is made.
 void seedResponseIDs();
 void seedResponseIDs(uint32_t seed);

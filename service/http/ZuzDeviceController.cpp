@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <exception>
 #include <list>
+#include <map>
 #include <mutex>
 #include <unordered_map>
 #include <utility>
@@ -25,6 +26,8 @@
 namespace {
 
 constexpr size_t kResultMapBuckets = 512;
+// The entry of the finished requests of printers that are not configured.
+const std::string kUnknownPrinters;
 constexpr int kDefaultQueryTimeoutSeconds = 30;
 
 using Clock = std::chrono::steady_clock;
@@ -85,10 +88,17 @@ uint32_t elapsedSince(uint32_t tick) {
 // Everything the worker touches, kept alive by the worker itself so that a worker that
 // outlives its controller's shutdown finds nothing freed.
 struct CZuzDeviceController::Shared {
+    // A finished request that waits for its poll.
+    struct Finished {
+        std::string responseId;
+        Clock::time_point at;
+    };
+    using FinishedList = std::list<Finished>;  // one printer's, oldest first
     struct Filed {
         std::shared_ptr<CZuzData> request;
-        // Place in `uncollected` once the worker has finished it.
-        std::optional<std::list<std::string>::iterator> finished;
+        // Its place among its printer's finished requests, once the worker is done.
+        FinishedList* finishedList = nullptr;
+        FinishedList::iterator finished;
     };
 
     Bridges bridges;
@@ -104,12 +114,17 @@ struct CZuzDeviceController::Shared {
     bool ended = false;
     CZuzDataList queue;
     std::unordered_map<std::string, Filed> results{kResultMapBuckets};
-    std::list<std::string> uncollected;  // finished ResponseIDs, oldest first
+    // By printer; printers that are not configured share the entry kUnknownPrinters.
+    std::unordered_map<std::string, FinishedList> uncollected;
+
+    std::mutex listenerLock;
+    std::map<int, std::function<void()>> listeners;
+    int nextListenerKey = 0;
 
     // Under `lock`.
     void forget(std::unordered_map<std::string, Filed>::iterator entry) {
-        if (entry->second.finished)
-            uncollected.erase(*entry->second.finished);
+        if (entry->second.finishedList)
+            entry->second.finishedList->erase(entry->second.finished);
         results.erase(entry);
     }
     void file(std::shared_ptr<CZuzData> request) {
@@ -117,25 +132,46 @@ struct CZuzDeviceController::Shared {
         if (existing != results.end())
             forget(existing);
         std::string id = request->responseId;
-        results.emplace(std::move(id), Filed{std::move(request), std::nullopt});
+        Filed filed;
+        filed.request = std::move(request);
+        results.emplace(std::move(id), std::move(filed));
     }
-    void markFinished(const std::string& responseId) {
+    void markFinished(const std::string& responseId, const std::string& printer) {
         auto entry = results.find(responseId);
-        if (entry == results.end() || entry->second.finished)
+        if (entry == results.end() || entry->second.finishedList)
             return;
-        entry->second.finished = uncollected.insert(uncollected.end(), responseId);
-        while (uncollected.size() > options.maxUncollected)
-            dropOldestUncollected();
+        FinishedList& list = uncollected[printer];
+        entry->second.finishedList = &list;
+        entry->second.finished = list.insert(list.end(), Finished{responseId, Clock::now()});
+        while (list.size() > options.maxUncollectedPerPrinter) {
+            drop(list.front(), std::to_string(options.maxUncollectedPerPrinter) +
+                                   " finished requests of its printer wait uncollected");
+        }
     }
-    void dropOldestUncollected() {
-        auto entry = results.find(uncollected.front());
+    void dropExpired() {
+        const Clock::time_point oldest = Clock::now() - options.uncollectedLifetime;
+        for (auto& [printer, list] : uncollected) {
+            while (!list.empty() && list.front().at <= oldest) {
+                drop(list.front(), "uncollected for " +
+                                       std::to_string(options.uncollectedLifetime.count()) + " ms");
+            }
+        }
+    }
+    void drop(const Finished& finished, const std::string& because) {
+        auto entry = results.find(finished.responseId);
         const CZuzData& request = *entry->second.request;
         TraceError("CZuzDeviceController::ReadThread", __LINE__,
-                   "RequestID:%d, ResponseID:%s, state=%s dropped: %zu finished requests "
-                   "wait uncollected",
-                   request.requestId, request.responseId.c_str(), stateLogName(request.state()),
-                   options.maxUncollected);
+                   "RequestID:%d, ResponseID:%s, state=%s dropped: %s", request.requestId,
+                   request.responseId.c_str(), stateLogName(request.state()), because.c_str());
         forget(entry);
+    }
+
+    // Not under `lock`.
+    void notifyResultsChanged() {
+        stateChanged.notify_all();
+        std::lock_guard<std::mutex> guard(listenerLock);
+        for (auto& [key, listener] : listeners)
+            listener();
     }
 };
 
@@ -179,23 +215,23 @@ CZuzDeviceController* CZuzDeviceController::instance() {
     return g_instance.get();
 }
 
-bool CZuzDeviceController::destroyInstance() {
+bool CZuzDeviceController::destroyInstance(size_t* notRun) {
     std::unique_ptr<CZuzDeviceController> controller;
     {
         std::lock_guard<std::mutex> guard(g_instanceLock);
         controller = std::move(g_instance);
     }
-    return !controller || controller->shutdown();
+    if (notRun)
+        *notRun = 0;
+    return !controller || controller->shutdown(notRun);
 }
 
-int CZuzDeviceController::AddRequest(std::string_view text, const std::string& logicalName,
-                                     bool statusQuery, std::string& result, std::stop_token stop) {
+int CZuzDeviceController::parseDocument(std::string_view text, Json::Value& document,
+                                        std::string& ansi, std::string& result) {
     text = text.substr(0, text.find('\0'));
     if (text.empty())
         return kStateBadRequest;
-    const std::string ansi = platform::utf8ToAnsi(text);
-
-    Json::Value document;
+    ansi = platform::utf8ToAnsi(text);
     bool parsed = false;
     try {
         Json::CharReaderBuilder builder;
@@ -211,8 +247,17 @@ int CZuzDeviceController::AddRequest(std::string_view text, const std::string& l
         makeErrorResult(kStateBadRequest, result);
         return kStateBadRequest;
     }
+    return kStateReady;
+}
+
+int CZuzDeviceController::AddRequest(std::string_view text, const std::string& logicalName,
+                                     bool statusQuery, std::string& result) {
+    Json::Value document;
+    std::string ansi;
+    if (parseDocument(text, document, ansi, result) != kStateReady)
+        return kStateBadRequest;
     if (statusQuery)
-        return CheckZuzStatus(logicalName, document, result, stop);
+        return CheckZuzStatus(logicalName, document, result);
 
     auto request = std::make_unique<CZuzData>();
     request->logicalName = logicalName;
@@ -270,13 +315,15 @@ void CZuzDeviceController::ReadThread(std::shared_ptr<Shared> shared) {
                                       [&] { return shared->stop || !shared->queue.empty(); });
         if (shared->stop)
             break;
-        if (shared->queue.empty())
+        if (shared->queue.empty()) {
+            shared->dropExpired();
             continue;
+        }
         std::shared_ptr<CZuzData> request = shared->queue.takeFront();
         shared->file(request);
         request->setState(kStateProgress);  // the message still says "ready"
         lock.unlock();
-        shared->stateChanged.notify_all();
+        shared->notifyResultsChanged();
 
         int code = kStateError;
         try {
@@ -288,12 +335,17 @@ void CZuzDeviceController::ReadThread(std::shared_ptr<Shared> shared) {
                        "RequestID:%d, ResponseID:%s, job failed: %s", request->requestId,
                        request->responseId.c_str(), error.what());
         }
+        request->functions = Json::Value();  // a finished job keeps only its answer
         createResult(*request, code);
+        const std::string& printer = shared->devices->isRegistered(request->logicalName)
+                                         ? request->logicalName
+                                         : kUnknownPrinters;
 
         lock.lock();
-        shared->markFinished(request->responseId);
+        shared->markFinished(request->responseId, printer);
+        shared->dropExpired();
         lock.unlock();
-        shared->stateChanged.notify_all();
+        shared->notifyResultsChanged();
         lock.lock();
     }
     shared->ended = true;
@@ -423,12 +475,36 @@ std::string CZuzDeviceController::decodeHexData(std::string_view text) {
 
 int CZuzDeviceController::CheckZuzStatus(const std::string& logicalName,
                                          const std::string& responseId, std::string& result,
-                                         Milliseconds timeout, std::stop_token stop) {
-    return waitForFinalState(logicalName, responseId, result, timeout, stop, false);
+                                         Milliseconds timeout) {
+    return waitForFinalState(startPoll(logicalName, responseId, timeout), result);
 }
 
 int CZuzDeviceController::CheckZuzStatus(const std::string& logicalName, const Json::Value& query,
-                                         std::string& result, std::stop_token stop) {
+                                         std::string& result) {
+    StatusPoll poll;
+    if (readStatusQuery(query, logicalName, result, poll) != kStateReady)
+        return kStateBadRequest;
+    return waitForFinalState(poll, result);
+}
+
+CZuzDeviceController::StatusPoll CZuzDeviceController::startPoll(const std::string& logicalName,
+                                                                 const std::string& responseId,
+                                                                 Milliseconds timeout) {
+    return StatusPoll{logicalName, responseId, Clock::now() + std::max(timeout, Milliseconds(0)),
+                      false};
+}
+
+int CZuzDeviceController::startStatusQuery(std::string_view text, const std::string& logicalName,
+                                           std::string& result, StatusPoll& poll) {
+    Json::Value document;
+    std::string ansi;
+    if (parseDocument(text, document, ansi, result) != kStateReady)
+        return kStateBadRequest;
+    return readStatusQuery(document, logicalName, result, poll);
+}
+
+int CZuzDeviceController::readStatusQuery(const Json::Value& query, const std::string& logicalName,
+                                          std::string& result, StatusPoll& poll) {
     // A ResponseID that is no string is as good as none.
     const Json::Value* id = memberOf(query, "ResponseID");
     const std::string responseId = id && id->isString() ? id->asString() : "";
@@ -436,57 +512,67 @@ int CZuzDeviceController::CheckZuzStatus(const std::string& logicalName, const J
     const Json::Value* idText = memberOf(query, "RequestID");
     if (idText && idText->isString())
         requestId = std::atoi(idText->asCString());
-    const int timeoutSeconds = intMember(query, "Timeout", kDefaultQueryTimeoutSeconds);
+    const int timeoutSeconds =
+        std::min(intMember(query, "Timeout", kDefaultQueryTimeoutSeconds), kMaxQueryTimeoutSeconds);
 
     if (requestId == 0 || responseId.empty()) {
         makeErrorResult(kStateBadRequest, result);
         TraceError("CZuzDeviceController::CheckZuzStatus", __LINE__, "%s", result.c_str());
         return kStateBadRequest;
     }
-    return waitForFinalState(logicalName, responseId, result, std::chrono::seconds(timeoutSeconds),
-                             stop, true);
+    poll = startPoll(logicalName, responseId, std::chrono::seconds(timeoutSeconds));
+    poll.fromQuery = true;
+    return kStateReady;
 }
 
-int CZuzDeviceController::waitForFinalState(const std::string& logicalName,
-                                            const std::string& responseId, std::string& result,
-                                            Milliseconds timeout, std::stop_token stop,
-                                            bool fromQuery) {
+std::optional<int> CZuzDeviceController::continuePoll(const StatusPoll& poll, std::string& result) {
+    return answerPoll(poll, Clock::now() >= poll.deadline, result);
+}
+
+int CZuzDeviceController::waitForFinalState(const StatusPoll& poll, std::string& result) {
     Shared& shared = *shared_;
-    const auto deadline = Clock::now() + std::max(timeout, Milliseconds(0));
+    bool expired = false;
+    for (;;) {
+        if (std::optional<int> state = answerPoll(poll, expired, result))
+            return *state;
+        std::unique_lock<std::mutex> lock(shared.lock);
+        shared.stateChanged.wait_until(
+            lock, std::min(poll.deadline, Clock::now() + shared.options.pollPeriod));
+        expired = Clock::now() >= poll.deadline || shared.stop;
+    }
+}
+
+std::optional<int> CZuzDeviceController::answerPoll(const StatusPoll& poll, bool expired,
+                                                    std::string& result) {
+    Shared& shared = *shared_;
     std::shared_ptr<CZuzData> request;
     int state = 0;
     {
-        std::unique_lock<std::mutex> lock(shared.lock);
-        for (;;) {
-            auto entry = shared.results.find(responseId);
-            if (entry != shared.results.end()) {
-                request = entry->second.request;
-                if (request->logicalName != logicalName) {
-                    request.reset();
-                    break;
-                }
-                state = request->state();
-                if (state != kStateReady && state != kStateProgress) {
-                    if (isFinalState(state))
-                        shared.forget(entry);
-                    break;
-                }
+        std::lock_guard<std::mutex> guard(shared.lock);
+        auto entry = shared.results.find(poll.responseId);
+        if (entry != shared.results.end() &&
+            entry->second.request->logicalName == poll.logicalName) {
+            request = entry->second.request;
+            state = request->state();
+            if (state != kStateReady && state != kStateProgress) {
+                if (isFinalState(state))
+                    shared.forget(entry);
+            } else if (!expired) {
+                return std::nullopt;
             }
-            if (Clock::now() >= deadline || shared.stop || stop.stop_requested())
-                break;
-            shared.stateChanged.wait_until(
-                lock, std::min(deadline, Clock::now() + shared.options.pollPeriod));
-            request.reset();
+        } else if (entry == shared.results.end() && !expired) {
+            // Not taken up yet, or never made: it may still come.
+            return std::nullopt;
         }
     }
 
     if (!request) {
         makeErrorResult(kStateNotFound, result);
-        if (fromQuery)
+        if (poll.fromQuery)
             TraceError("CZuzDeviceController::CheckZuzStatus", __LINE__, "%s", result.c_str());
         else
             TraceError("CZuzDeviceController::CheckZuzStatus", __LINE__, "strLogicalName:%s, %s",
-                       logicalName.c_str(), result.c_str());
+                       poll.logicalName.c_str(), result.c_str());
         return kStateNotFound;
     }
     result = request->result();
@@ -495,7 +581,7 @@ int CZuzDeviceController::waitForFinalState(const std::string& logicalName,
                    "RequestID:%d, ResponseID:%s, state=%s, process time=%ums", request->requestId,
                    request->responseId.c_str(), stateLogName(state),
                    elapsedSince(request->startTick));
-    } else if (!fromQuery) {
+    } else if (!poll.fromQuery) {
         TraceWrite("CZuzDeviceController::CheckZuzStatus", __LINE__,
                    "RequestID:%d, ResponseID:%s, result:%s", request->requestId,
                    request->responseId.c_str(), stateLogName(state));
@@ -503,7 +589,21 @@ int CZuzDeviceController::waitForFinalState(const std::string& logicalName,
     return state;
 }
 
-bool CZuzDeviceController::shutdown() {
+int CZuzDeviceController::addResultListener(std::function<void()> listener) {
+    Shared& shared = *shared_;
+    std::lock_guard<std::mutex> guard(shared.listenerLock);
+    const int key = shared.nextListenerKey++;
+    shared.listeners.emplace(key, std::move(listener));
+    return key;
+}
+
+void CZuzDeviceController::removeResultListener(int key) {
+    Shared& shared = *shared_;
+    std::lock_guard<std::mutex> guard(shared.listenerLock);
+    shared.listeners.erase(key);
+}
+
+bool CZuzDeviceController::shutdown(size_t* notRun) {
     Shared& shared = *shared_;
     shutDown_ = true;
     bool ended;
@@ -525,12 +625,19 @@ bool CZuzDeviceController::shutdown() {
             worker_.detach();
         }
     }
+    size_t unrun;
     {
         std::lock_guard<std::mutex> guard(shared.lock);
+        unrun = shared.queue.size();
         shared.queue.clear();
         shared.results.clear();
         shared.uncollected.clear();
     }
+    if (unrun > 0)
+        TraceError("CZuzDeviceController::shutdown", __LINE__, "%zu queued jobs were not run",
+                   unrun);
+    if (notRun)
+        *notRun = unrun;
     if (ended && shared.bridges.release)
         std::exchange(shared.bridges.release, nullptr)();
     return ended;

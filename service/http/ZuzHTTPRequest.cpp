@@ -26,8 +26,10 @@ struct StatusText {
     const char* text;
 };
 constexpr StatusText kStatusTexts[] = {{200, "200 OK"},
+                                       {204, "204 No Content"},
                                        {400, "400 Bad Request"},
                                        {404, "404 Not Found"},
+                                       {431, "431 Request Header Fields Too Large"},
                                        {501, "501 Not Implemented"}};
 
 const char* statusText(int code) {
@@ -102,6 +104,13 @@ bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
+// A browser's question whether a page may send a request: it names the page's origin
+// and the method it would use.
+bool isPreflight(const CRequest& request) {
+    return request.headers.count("origin") &&
+           request.headers.count("access-control-request-method");
+}
+
 // The URL after its prefix: "/vembrix/Printer1/AbCdEfGh" names Printer1 with the rest
 // AbCdEfGh; "/vembrix/" names nothing; "/vembrix" names "vembrix".
 struct PathParts {
@@ -117,6 +126,31 @@ PathParts splitPath(const std::string& url) {
     return {path.size() > 1 ? path.substr(1) : "", ""};
 }
 
+// Names as text on a page: a printer name is the user's, never markup of the page.
+std::string htmlText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
 std::string pageOf(const std::string& content) {
     return std::string("<html><h1>") + kMaker + " " + kProduct + "</h1>\n<p>\n" + content +
            "\n</html>\n";
@@ -125,43 +159,107 @@ std::string pageOf(const std::string& content) {
 }  // namespace
 
 CZuzHTTPRequest::CZuzHTTPRequest(platform::ServerSocket& socket, const ZuzRequestContext& context)
-    : m_request(std::make_unique<CRequest>()), m_socket(socket), m_context(context) {}
+    : m_request(std::make_unique<CRequest>()),
+      m_socket(socket),
+      m_context(context),
+      m_headDeadline(Clock::now() + context.headTimeout) {}
 
 int CZuzHTTPRequest::ReceiveData() {
-    const int got = m_socket.receive(m_read, kReadSize);
-    if (got < 0)
-        return -1;
-    // Each connection is answered once; what a client sends after that is dropped.
-    if (m_parseState == kComplete)
-        return got;
+    int total = 0;
+    for (size_t reads = 0; reads < kReadsPerTurn; ++reads) {
+        const int got = m_socket.receive(m_read, kReadSize);
+        if (got < 0)
+            return total > 0 ? total : -1;
+        // Each connection is answered once; what a client sends after that is dropped.
+        if (m_parseState == kComplete)
+            return 0;
+        if (got == 0) {
+            // The client closed its side: a body is taken as it came (a head that never
+            // completes leaves the connection to be closed as the client's).
+            if (m_parseState == kBody)
+                finishRequest();
+            return 0;
+        }
+        total += got;
+        takeBytes(static_cast<size_t>(got));
+        if (m_parseState == kComplete)
+            return 0;
+    }
+    return total;
+}
 
-    const size_t length = static_cast<size_t>(got);
+void CZuzHTTPRequest::takeBytes(size_t length) {
+    const Clock::time_point now = Clock::now();
     size_t position = 0;
     if (m_parseState == kRequestLine || m_parseState == kHeaders) {
-        while (GetLine(length, position)) {
-            if (m_line.empty()) {
-                m_parseState = kBody;
-                break;
-            }
-            ProcessLine();
+        bool headDone = false;
+        while (!headDone && GetLine(length, position)) {
+            if (m_line.empty())
+                headDone = true;
+            else
+                ProcessLine();
         }
-    }
-    if (m_parseState == kBody) {
-        if (!GetContentLength() || m_request->contentLength < 0) {
-            m_parseState = kComplete;  // a negative length declares no body either
-        } else if (m_request->contentLength > kMaxBodySize) {
+        m_headSize += position;
+        if (m_headSize > kMaxHeadSize) {
             TraceError("CZuzHTTPRequest::ReceiveData", __LINE__,
-                       "body of %d bytes refused (at most %d)", m_request->contentLength,
-                       kMaxBodySize);
-            m_parseState = kComplete;
-        } else {
-            AddToBody(length, position);
-            waitForBody();
+                       "request head over %zu bytes refused", kMaxHeadSize);
+            m_refusal = 431;
+            finishRequest();
+            return;
         }
+        if (!headDone)
+            return;
+        m_parseState = kBody;
+        startBody(length, position);
+    } else {
+        AddToBody(length, 0);
     }
-    if (m_parseState != kComplete)
-        return got;
+    if (m_parseState == kComplete) {
+        finishRequest();
+        return;
+    }
+    // A body still to come: the time until its next bytes counts against its waits.
+    if (m_bodyIdleSince)
+        m_bodyWaited += now - *m_bodyIdleSince;
+    m_bodyIdleSince = now;
+}
 
+void CZuzHTTPRequest::startBody(size_t readLength, size_t offset) {
+    if (!GetContentLength() || m_request->contentLength < 0) {
+        m_parseState = kComplete;  // a negative length declares no body either
+    } else if (m_request->contentLength > kMaxBodySize) {
+        TraceError("CZuzHTTPRequest::ReceiveData", __LINE__,
+                   "body of %d bytes refused (at most %d)", m_request->contentLength, kMaxBodySize);
+        m_refusal = 400;
+        m_parseState = kComplete;
+    } else {
+        AddToBody(readLength, offset);
+    }
+}
+
+std::optional<CZuzHTTPRequest::Clock::time_point> CZuzHTTPRequest::deadline() const {
+    if (m_poll)
+        return m_poll->deadline;
+    if (m_parseState == kRequestLine || m_parseState == kHeaders)
+        return m_headDeadline;
+    if (m_parseState == kBody && m_bodyIdleSince) {
+        const Clock::duration budget = m_context.bodyWaits * m_context.bodyWait;
+        return *m_bodyIdleSince + (budget - m_bodyWaited);
+    }
+    return std::nullopt;
+}
+
+void CZuzHTTPRequest::deadlinePassed() {
+    if (m_poll)
+        resumePoll();
+    else if (m_parseState == kBody)
+        finishRequest();  // waits used up: the body as it came
+    else if (m_parseState != kComplete)
+        m_abandoned = true;
+}
+
+void CZuzHTTPRequest::finishRequest() {
+    m_parseState = kComplete;
     auto header = m_request->headers.find("content-length");
     TraceWrite("CZuzHTTPRequest::ReceiveData", __LINE__,
                "ReceiveData completed : Content-Length:(%d/%s)",
@@ -169,7 +267,22 @@ int CZuzHTTPRequest::ReceiveData() {
                header == m_request->headers.end() ? "" : header->second.c_str());
     m_buffer.clear();
     m_sent = 0;
-    return StartResponse();
+    StartResponse();
+}
+
+bool CZuzHTTPRequest::resumePoll() {
+    std::string result;
+    const std::optional<int> state = m_context.controller->continuePoll(*m_poll, result);
+    if (!state)
+        return false;
+    m_poll.reset();
+    writePage(result);
+    return true;
+}
+
+void CZuzHTTPRequest::endPollNow() {
+    if (m_poll)
+        m_poll->deadline = Clock::now();
 }
 
 bool CZuzHTTPRequest::GetLine(size_t readLength, size_t& position) {
@@ -232,44 +345,34 @@ void CZuzHTTPRequest::AddToBody(size_t readLength, size_t offset) {
     }
 }
 
-void CZuzHTTPRequest::waitForBody() {
-    // The waits add up to at most bodyWaits x bodyWait. A wait that new bytes end early
-    // counts only for the time it took: a body that keeps coming is read whole, one that
-    // trickles in is cut off after the same time as one that stopped.
-    using std::chrono::steady_clock;
-    const steady_clock::duration budget = m_context.bodyWaits * m_context.bodyWait;
-    steady_clock::duration waited{0};
-    while (m_parseState != kComplete) {
-        const int got = m_socket.receive(m_read, kReadSize);
-        if (got > 0) {
-            AddToBody(static_cast<size_t>(got), 0);
-            continue;
-        }
-        // A client that closed its side, a failed connection or waits used up: the
-        // request is taken with the body that came.
-        if (got == 0 || platform::socketLastError() != platform::kSocketWouldBlock ||
-            waited >= budget) {
-            m_parseState = kComplete;
-            break;
-        }
-        const auto start = steady_clock::now();
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(budget - waited);
-        m_socket.waitReadable(static_cast<int>(std::min(m_context.bodyWait, left).count()));
-        waited += steady_clock::now() - start;
-    }
-}
-
 int CZuzHTTPRequest::StartResponse() {
     const CRequest& request = *m_request;
-    if (request.contentLength > kMaxBodySize)
-        ErrorResponse(400);
+    if (m_refusal != 0)
+        ErrorResponse(m_refusal);
     else if (platform::equalsIgnoringAsciiCase(request.method, "GET") && request.contentLength == 0)
         respondToGet();
     else if (platform::equalsIgnoringAsciiCase(request.method, "POST") && request.contentLength > 0)
         respondToPost();
+    else if (platform::equalsIgnoringAsciiCase(request.method, "OPTIONS") && isPreflight(request))
+        respondToPreflight();
     else
         ErrorResponse(501);
     return 0;
+}
+
+void CZuzHTTPRequest::respondToPreflight() {
+    // A browser asks before it lets a page post JSON (or anything but plain text) to
+    // another origin; every page may, as for the plain-text posts it never asks about.
+    WriteStatusHead(204);
+    AddHeader("Access-Control-Allow-Methods", "GET, POST, OPTIONS");
+    AddHeader("Access-Control-Allow-Headers", "Content-Type");
+    AddHeader("Access-Control-Max-Age", "86400");
+    // Browsers that guard the computer's own addresses from public pages ask this too.
+    const auto privateNetwork = m_request->headers.find("access-control-request-private-network");
+    if (privateNetwork != m_request->headers.end() &&
+        platform::equalsIgnoringAsciiCase(trimRight(privateNetwork->second), "true"))
+        AddHeader("Access-Control-Allow-Private-Network", "true");
+    WriteResponse("\r\n");
 }
 
 void CZuzHTTPRequest::respondToGet() {
@@ -293,10 +396,8 @@ void CZuzHTTPRequest::respondToGet() {
             ErrorResponse(404);
             return;
         }
-        std::string result;
-        m_context.controller->CheckZuzStatus(parts.name, parts.rest, result,
-                                             m_context.statusTimeout, m_context.stop);
-        writePage(result);
+        answerPoll(
+            CZuzDeviceController::startPoll(parts.name, parts.rest, m_context.statusTimeout));
     } else {
         writePage(pageOf(deviceTable(&parts.name)));
     }
@@ -325,12 +426,26 @@ void CZuzHTTPRequest::respondToPost() {
         return;
     }
     std::string result;
-    const int state = m_context.controller->AddRequest(m_request->body, parts.name, statusQuery,
-                                                       result, m_context.stop);
-    if (state == kStateBadRequest)
+    if (statusQuery) {
+        CZuzDeviceController::StatusPoll poll;
+        if (m_context.controller->startStatusQuery(m_request->body, parts.name, result, poll) ==
+            kStateBadRequest)
+            ErrorResponse(400);
+        else
+            answerPoll(poll);
+        return;
+    }
+    if (m_context.controller->AddRequest(m_request->body, parts.name, false, result) ==
+        kStateBadRequest)
         ErrorResponse(400);
     else
         writePage(result);
+}
+
+void CZuzHTTPRequest::answerPoll(const CZuzDeviceController::StatusPoll& poll) {
+    // Answered now when it can be; otherwise the listener asks again as results change.
+    m_poll = poll;
+    resumePoll();
 }
 
 std::string CZuzHTTPRequest::deviceTable(const std::string* statusFilter) const {
@@ -348,8 +463,9 @@ std::string CZuzHTTPRequest::deviceTable(const std::string* statusFilter) const 
         if (statusFilter && device.physicalName != *statusFilter &&
             device.logicalName != *statusFilter)
             continue;
-        table += "    <tr>\n      <td>" + device.logicalName + "</td>\n      <td>" +
-                 device.physicalName + "</td>\n      <td>" + device.portText() + "</td>\n";
+        table += "    <tr>\n      <td>" + htmlText(device.logicalName) + "</td>\n      <td>" +
+                 htmlText(device.physicalName) + "</td>\n      <td>" + htmlText(device.portText()) +
+                 "</td>\n";
         if (statusFilter)
             table += "      <td></td>\n";  // no status is shown
         table += "    </tr>\n";

@@ -1,28 +1,32 @@
-// The HTTP side of one connection: reads the request in one pass, decides what its URL
-// asks for under "/vembrix" and writes the whole response for the listener to send.
+// The HTTP side of one connection: gathers the request as its bytes arrive, decides what
+// its URL asks for under "/vembrix" and writes the whole response for the listener to
+// send. A status poll's response waits, without holding anyone up, for the job's result.
 #pragma once
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
-#include <stop_token>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "Request.h"
+#include "ZuzDeviceController.h"
 
 namespace platform {
 class ServerSocket;
 }
 class CDevicesList;
-class CZuzDeviceController;
 
 // What requests need beyond their connection; the listener keeps it while it runs.
 struct ZuzRequestContext {
-    // How long a body may take to arrive: this many waits of this length, each ended
-    // early by the next bytes.
+    // How long a body may take to arrive: this many waits of this length, counting
+    // only the time no bytes came.
     static constexpr int kBodyWaits = 5;
     static constexpr std::chrono::milliseconds kBodyWait{30};
+    // How long the request line and headers may take from the connection's start; a
+    // connection that sends nothing is closed after the same time.
+    static constexpr std::chrono::seconds kHeadTimeout{10};
     // How long a GET of a ResponseID waits for the request to finish.
     static constexpr std::chrono::seconds kStatusTimeout{30};
 
@@ -30,16 +34,23 @@ struct ZuzRequestContext {
     const CDevicesList* devices = nullptr;
     int bodyWaits = kBodyWaits;
     std::chrono::milliseconds bodyWait = kBodyWait;
+    std::chrono::milliseconds headTimeout = kHeadTimeout;
     std::chrono::milliseconds statusTimeout = kStatusTimeout;
-    // Requested when the listener stops: a status poll in progress then gives up.
-    std::stop_token stop;
 };
 
 class CZuzHTTPRequest {
 public:
-    static constexpr size_t kReadSize = 1024;
-    // A larger declared body is refused unread (400): a job is text, and the one server
-    // thread must not spend its time and the service's memory on one client.
+    using Clock = std::chrono::steady_clock;
+
+    static constexpr size_t kReadSize = 16 * 1024;
+    // Reads of one connection in one turn of the listener, so that a large body does not
+    // keep the others waiting.
+    static constexpr size_t kReadsPerTurn = 16;
+    // A longer request line and headers are answered 431: far beyond what browsers send,
+    // cookies of every site on 127.0.0.1 included.
+    static constexpr size_t kMaxHeadSize = 16 * 1024;
+    // A larger declared body is refused unread (400): a job is text, and the service's
+    // memory is not for one client.
     static constexpr int kMaxBodySize = 16 * 1024 * 1024;
     static constexpr const char* kUrlPrefix = "/vembrix";
 
@@ -47,9 +58,29 @@ public:
     CZuzHTTPRequest(const CZuzHTTPRequest&) = delete;
     CZuzHTTPRequest& operator=(const CZuzHTTPRequest&) = delete;
 
-    // One read pass: -1 when the read failed, otherwise 0 once the request is complete
-    // and its response written, or the count of bytes read.
+    // Reads what has arrived: -1 when a read failed, otherwise 0 once the request is
+    // complete (its response written, or waiting for a result), or the count of bytes
+    // read.
     int ReceiveData();
+
+    // Not a byte of the request has come yet.
+    bool idle() const { return m_parseState == kRequestLine && m_headSize == 0; }
+    // The request has arrived whole (or as much of it as will be taken).
+    bool isComplete() const { return m_parseState == kComplete; }
+    // The request is complete and its response waits for a job's result.
+    bool waitingForResult() const { return m_poll.has_value(); }
+    // Asks for the result again; true once the response is written.
+    bool resumePoll();
+    // Makes a waiting poll answer now, as at its time-out.
+    void endPollNow();
+    // When the request has to be looked at though no byte arrives: a head or body that
+    // stopped coming, or a poll's time-out. None when nothing is due.
+    std::optional<Clock::time_point> deadline() const;
+    // At or after the deadline: a body is taken as it came, a poll answered; a head that
+    // never completed leaves the connection to be closed unanswered.
+    void deadlinePassed();
+    // The client never completed its request in time.
+    bool abandoned() const { return m_abandoned; }
 
     // The response bytes that wait to be sent; the listener drops what it has sent.
     const char* pendingData() const { return m_buffer.data() + m_sent; }
@@ -65,14 +96,18 @@ public:
 private:
     enum ParseState { kRequestLine = 0, kHeaders = 1, kBody = 2, kComplete = 4 };
 
+    void takeBytes(size_t length);
     bool GetLine(size_t readLength, size_t& position);
     void ProcessLine();
     bool GetContentLength();
     void AddToBody(size_t readLength, size_t offset);
-    void waitForBody();
+    void startBody(size_t readLength, size_t offset);
+    void finishRequest();
     int StartResponse();
     void respondToGet();
     void respondToPost();
+    void respondToPreflight();
+    void answerPoll(const CZuzDeviceController::StatusPoll& poll);
 
     void WriteStatusHead(int code);
     void AddHeader(const std::string& name, const std::string& value);
@@ -89,4 +124,12 @@ private:
     size_t m_sent = 0;     // bytes of it the listener has sent
     std::string m_line;
     int m_parseState = kRequestLine;
+    size_t m_headSize = 0;
+    int m_refusal = 0;  // the error status a request too large for the service gets
+    Clock::time_point m_headDeadline;
+    // While a body comes: since when no byte came, and how long it has waited so far.
+    std::optional<Clock::time_point> m_bodyIdleSince;
+    Clock::duration m_bodyWaited{0};
+    std::optional<CZuzDeviceController::StatusPoll> m_poll;
+    bool m_abandoned = false;
 };

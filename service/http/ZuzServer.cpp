@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <exception>
+#include <new>
 
 #include "DevicesList.h"
 #include "ServiceSettings.h"
@@ -23,6 +24,7 @@ CZuzServer::~CZuzServer() {
     stopZuzServer();
     while (socketCount() > 0)
         RemoveSocketInfo(socketCount() - 1);
+    m_retired.clear();
 }
 
 int CZuzServer::startZuzServer() {
@@ -43,9 +45,13 @@ int CZuzServer::startZuzServer() {
         m_options.settings = &CServiceSettings::instance();
     m_context.bodyWaits = m_options.bodyWaits;
     m_context.bodyWait = m_options.bodyWait;
+    m_context.headTimeout = m_options.headTimeout;
     m_context.statusTimeout = m_options.statusTimeout;
-    m_stopSource = std::stop_source();
-    m_context.stop = m_stopSource.get_token();
+    // A finished job wakes the thread, so the poll waiting for it is answered at once.
+    m_resultListener = m_context.controller->addResultListener([this] {
+        m_resultsChanged = true;
+        m_waiter.wake();
+    });
 
     GetLocalAddresses();
     m_stop = false;
@@ -94,12 +100,11 @@ int CZuzServer::addListenPort(int port) {
 
 void CZuzServer::stopZuzServer() {
     m_stop = true;
-    m_stopSource.request_stop();
     m_waiter.wake();
     if (m_thread.joinable()) {
         if (!waitForThreadEnd(kStopFirstWait + kStopLimit)) {
-            // No thread is ended from outside: every wait of this one is bounded and
-            // watches the stop request, so it ends shortly.
+            // No thread is ended from outside: every wait of this one is bounded, so it
+            // ends shortly.
             TraceWrite("CZuzServer::stopZuzServer", __LINE__,
                        "stopDataListener : TerminateThread Port ReadThread.");
             m_thread.join();
@@ -108,6 +113,10 @@ void CZuzServer::stopZuzServer() {
         } else {
             m_thread.join();
         }
+    }
+    if (m_resultListener >= 0) {
+        m_context.controller->removeResultListener(m_resultListener);
+        m_resultListener = -1;
     }
     // The listening socket, wherever a restart put it; clients stay.
     int listener = -1;
@@ -120,6 +129,7 @@ void CZuzServer::stopZuzServer() {
     }
     if (listener >= 0)
         RemoveSocketInfo(listener);
+    m_retired.clear();
 }
 
 bool CZuzServer::waitForThreadEnd(std::chrono::milliseconds limit) {
@@ -141,10 +151,11 @@ int CZuzServer::socketCount() const {
     return m_count;
 }
 
-int CZuzServer::AddSocketInfo(std::unique_ptr<platform::ServerSocket>& socket, bool isListener) {
+CZuzServer::SocketInfo* CZuzServer::AddSocketInfo(std::unique_ptr<platform::ServerSocket>& socket,
+                                                  bool isListener) {
     if (socketCount() >= kMaxSockets) {
         TraceError("CZuzServer::AddSocketInfo", __LINE__, "Out of socket count");
-        return 0;
+        return nullptr;
     }
     auto entry = std::make_unique<SocketInfo>();
     socket->peerAddress(entry->peer);  // a listener has none
@@ -152,7 +163,7 @@ int CZuzServer::AddSocketInfo(std::unique_ptr<platform::ServerSocket>& socket, b
         entry->peer.text != "127.0.0.1" && !IsLocalAddress(entry->peer.text)) {
         TraceError("CZuzServer::AddSocketInfo", __LINE__, "check address of request IP:%s",
                    entry->peer.text.c_str());
-        return 0;
+        return nullptr;
     }
     TraceWrite("CZuzServer::AddSocketInfo", __LINE__, " IP=%s, port=%d", entry->peer.text.c_str(),
                entry->peer.port);
@@ -167,10 +178,10 @@ int CZuzServer::AddSocketInfo(std::unique_ptr<platform::ServerSocket>& socket, b
     if (m_count >= kMaxSockets) {  // filled meanwhile by the other thread
         socket = std::move(entry->socket);
         TraceError("CZuzServer::AddSocketInfo", __LINE__, "Out of socket count");
-        return 0;
+        return nullptr;
     }
-    m_sockets[m_count++] = std::move(entry);
-    return 1;
+    m_sockets[m_count] = std::move(entry);
+    return m_sockets[m_count++].get();
 }
 
 void CZuzServer::RemoveSocketInfo(int index) {
@@ -189,25 +200,31 @@ void CZuzServer::RemoveSocketInfo(int index) {
     entry->socket->shutdownBoth();
     entry->request.reset();
     entry->socket.reset();
+    entry->retired = true;
+    // The server thread may still hold the entry in its turn; it is freed after that.
+    m_retired.push_back(std::move(entry));
 }
 
-CZuzServer::SocketInfo* CZuzServer::entryAt(size_t index) const {
-    std::lock_guard<std::mutex> guard(m_tableLock);
-    return index < static_cast<size_t>(m_count) ? m_sockets[index].get() : nullptr;
+void CZuzServer::retire(SocketInfo& entry) {
+    int index = -1;
+    {
+        std::lock_guard<std::mutex> guard(m_tableLock);
+        for (int i = 0; i < m_count && index < 0; ++i) {
+            if (m_sockets[i].get() == &entry)
+                index = i;
+        }
+    }
+    RemoveSocketInfo(index);
 }
 
 void CZuzServer::ServerThread() {
     TraceWrite("CZuzServer::ServerThread", __LINE__, "+Start");
     std::vector<platform::ServerSocket*> watched;
+    std::vector<SocketInfo*> watchedEntries;
     std::vector<size_t> ready;
     while (!m_stop) {
-        watched.clear();
-        {
-            std::lock_guard<std::mutex> guard(m_tableLock);
-            for (int i = 0; i < m_count; ++i)
-                watched.push_back(m_sockets[i]->socket.get());
-        }
-        const auto outcome = m_waiter.wait(watched, ready);
+        const std::vector<SocketInfo*> entries = snapshot(watched, watchedEntries);
+        const auto outcome = m_waiter.wait(watched, ready, msUntilNextDeadline(entries));
         if (outcome == platform::SocketWaiter::Outcome::Failed) {
             TraceError("CZuzServer::ServerThread", __LINE__, "WSAWaitForMultipleEvents error");
             std::this_thread::sleep_for(kWaitFailurePause);
@@ -215,14 +232,26 @@ void CZuzServer::ServerThread() {
         }
         if (m_stop)
             break;
-        // Highest index first: removing an entry moves only those behind it, which
-        // are done by then. The listener, entry 0, comes last and appends.
-        for (auto index = ready.rbegin(); index != ready.rend(); ++index) {
-            SocketInfo* entry = entryAt(*index);
-            if (entry && entry->socket.get() == watched[*index])
-                serveEvents(*entry, *index);
+        // In table order, which is the order of acceptance: requests that arrive together
+        // reach the device controller in the order their clients connected.
+        for (size_t index : ready) {
+            if (!watchedEntries[index]->retired)
+                serveEvents(*watchedEntries[index]);
+        }
+        // The table as it is now: a poll accepted during this turn may already have had
+        // its result.
+        serveTimesAndResults(tableEntries());
+        m_retired.clear();
+    }
+    // Polls still waiting get their answer now rather than after a restart.
+    for (SocketInfo* entry : tableEntries()) {
+        if (entry->request && entry->request->waitingForResult()) {
+            entry->request->endPollNow();
+            entry->request->deadlinePassed();
+            advance(*entry);
         }
     }
+    m_retired.clear();
     {
         std::lock_guard<std::mutex> guard(m_threadLock);
         m_threadRunning = false;
@@ -230,7 +259,39 @@ void CZuzServer::ServerThread() {
     m_threadEnded.notify_all();
 }
 
-void CZuzServer::serveEvents(SocketInfo& entry, size_t index) {
+std::vector<CZuzServer::SocketInfo*> CZuzServer::tableEntries() const {
+    std::vector<SocketInfo*> entries;
+    std::lock_guard<std::mutex> guard(m_tableLock);
+    for (int i = 0; i < m_count; ++i)
+        entries.push_back(m_sockets[i].get());
+    return entries;
+}
+
+std::vector<CZuzServer::SocketInfo*> CZuzServer::snapshot(
+    std::vector<platform::ServerSocket*>& watched, std::vector<SocketInfo*>& watchedEntries) {
+    std::vector<SocketInfo*> entries = tableEntries();
+    watched.clear();
+    watchedEntries.clear();
+    for (SocketInfo* entry : entries) {
+        unsigned events = 0;
+        if (entry->listener)
+            events = platform::kSocketAccept | platform::kSocketClose;
+        else if (entry->lastSendProgress)
+            events = platform::kSocketWrite;
+        else if (!entry->request->waitingForResult())
+            events = platform::kSocketRead | platform::kSocketClose;
+        // A poll waits for its result, not for its socket: a client that half-closes its
+        // side after the request still gets its answer.
+        if (events == 0)
+            continue;
+        entry->socket->selectEvents(events);
+        watched.push_back(entry->socket.get());
+        watchedEntries.push_back(entry);
+    }
+    return entries;
+}
+
+void CZuzServer::serveEvents(SocketInfo& entry) {
     platform::NetworkEvents events;
     if (!m_waiter.takeEvents(*entry.socket, events)) {
         TraceError("CZuzServer::ServerThread", __LINE__, "WSAEnumNetworkEvents error");
@@ -242,41 +303,88 @@ void CZuzServer::serveEvents(SocketInfo& entry, size_t index) {
                        events.acceptError);
             return;
         }
-        if (!acceptClient(entry))
-            return;
+        acceptClients(entry);
+        return;
     }
-    if (events.read) {
+    if (events.write) {
+        sendResponse(entry);
+        return;
+    }
+    if (events.read || events.close) {
         if (events.readError) {
             TraceError("CZuzServer::ServerThread", __LINE__, "FD_READ Event error=%d",
                        events.readError);
             return;
         }
-        if (receiveAndAnswer(entry, index))
+        // A client that closes its side may have ended a body with it: reading tells.
+        receive(entry);
+        // A request completed by this read is answered whatever else the client did.
+        if (entry.retired || entry.request->isComplete())
             return;
     }
     if (events.close) {
         if (events.closeError)
             TraceError("CZuzServer::ServerThread", __LINE__, "FD_CLOSE Event error=%d",
                        events.closeError);
-        RemoveSocketInfo(static_cast<int>(index));
+        retire(entry);
     }
 }
 
-bool CZuzServer::acceptClient(SocketInfo& listener) {
-    std::unique_ptr<platform::ServerSocket> client = listener.socket->accept();
-    if (!client) {
-        TraceError("CZuzServer::ServerThread", __LINE__, "accept error");
-        return false;
+void CZuzServer::acceptClients(SocketInfo& listener) {
+    // Every connection that waits, oldest first, but no more than a table's worth.
+    for (int accepted = 0; accepted < kMaxSockets; ++accepted) {
+        std::unique_ptr<platform::ServerSocket> client = listener.socket->accept();
+        if (!client) {
+            if (platform::socketLastError() != platform::kSocketWouldBlock)
+                TraceError("CZuzServer::ServerThread", __LINE__, "accept error");
+            return;
+        }
+        try {
+            if (socketCount() >= kMaxSockets)
+                makeRoom();
+            SocketInfo* added = AddSocketInfo(client, false);
+            if (!added)
+                continue;  // closed unanswered
+            // Its request has mostly arrived with the connection: read it now.
+            receive(*added);
+        } catch (const std::bad_alloc&) {
+            // One client the service has no memory for is refused; the others go on.
+            TraceError("CZuzServer::AddSocketInfo", __LINE__, "Out of memory");
+        }
     }
-    platform::ServerSocket& added = *client;
-    if (!AddSocketInfo(client, false))
-        return false;  // closed unanswered
-    if (!added.selectEvents(platform::kSocketRead | platform::kSocketClose))
-        TraceError("CZuzServer::ServerThread", __LINE__, "WSAEventSelect error");
-    return true;
 }
 
-bool CZuzServer::receiveAndAnswer(SocketInfo& entry, size_t index) {
+void CZuzServer::makeRoom() {
+    // The oldest client that has sent nothing yet, else the oldest still sending its
+    // request, else the oldest poll: closing a poll loses nothing, its result waits for
+    // the next one. A response on its way is never cut off.
+    auto rank = [](const SocketInfo& entry) -> std::optional<int> {
+        if (entry.listener || entry.lastSendProgress)
+            return std::nullopt;
+        const CZuzHTTPRequest& request = *entry.request;
+        return request.idle() ? 0 : !request.isComplete() ? 1 : 2;
+    };
+    SocketInfo* victim = nullptr;
+    std::optional<int> victimRank;
+    {
+        std::lock_guard<std::mutex> guard(m_tableLock);
+        for (int i = 0; i < m_count; ++i) {
+            const std::optional<int> r = rank(*m_sockets[i]);
+            if (r && (!victimRank || *r < *victimRank)) {
+                victim = m_sockets[i].get();
+                victimRank = r;
+            }
+        }
+    }
+    if (!victim)
+        return;  // the new client is refused
+    TraceError("CZuzServer::AddSocketInfo", __LINE__,
+               "Out of socket count: IP=%s, port=%d closed for a new client",
+               victim->peer.text.c_str(), victim->peer.port);
+    retire(*victim);
+}
+
+void CZuzServer::receive(SocketInfo& entry) {
     int received = 0;
     try {
         received = entry.request->ReceiveData();
@@ -285,62 +393,104 @@ bool CZuzServer::receiveAndAnswer(SocketInfo& entry, size_t index) {
         // never the server thread that serves all of them.
         TraceError("CZuzServer::ServerThread", __LINE__, "IP=%s, port=%d, request failed: %s",
                    entry.peer.text.c_str(), entry.peer.port, error.what());
-        RemoveSocketInfo(static_cast<int>(index));
-        return true;
+        retire(entry);
+        return;
     }
     if (received == -1 && platform::socketLastError() != platform::kSocketWouldBlock) {
         TraceError("CZuzServer::ServerThread", __LINE__, "recv error=%d",
                    platform::socketLastError());
-        RemoveSocketInfo(static_cast<int>(index));
-        return true;
+        retire(entry);
+        return;
     }
-    switch (sendResponse(entry)) {
-        case SendOutcome::Completed:
-            TraceWrite("CZuzServer::ServerThread", __LINE__, "IP=%s, port=%d, send completed.",
-                       entry.peer.text.c_str(), entry.peer.port);
-            RemoveSocketInfo(static_cast<int>(index));
-            return true;
-        case SendOutcome::Failed:
-            RemoveSocketInfo(static_cast<int>(index));
-            return true;
-        case SendOutcome::GaveUp:
-            break;
-    }
-    return false;
+    advance(entry);
 }
 
-CZuzServer::SendOutcome CZuzServer::sendResponse(SocketInfo& entry) {
+void CZuzServer::advance(SocketInfo& entry) {
+    CZuzHTTPRequest& request = *entry.request;
+    if (request.abandoned()) {
+        TraceError("CZuzServer::ServerThread", __LINE__,
+                   "IP=%s, port=%d, no complete request within %lld ms", entry.peer.text.c_str(),
+                   entry.peer.port, static_cast<long long>(m_context.headTimeout.count()));
+        retire(entry);
+        return;
+    }
+    if (request.isComplete() && !request.waitingForResult())
+        sendResponse(entry);
+}
+
+void CZuzServer::sendResponse(SocketInfo& entry) {
     CZuzHTTPRequest& request = *entry.request;
     platform::ServerSocket& socket = *entry.socket;
-    const int retryWait = static_cast<int>(m_options.sendRetryWait.count());
-    int failures = 0;
+    if (!entry.lastSendProgress)
+        entry.lastSendProgress = Clock::now();
     while (request.sendCount() > 0) {
         const int waiting = static_cast<int>(std::min<size_t>(request.sendCount(), INT_MAX));
         const int sent = socket.send(request.pendingData(), waiting);
         if (sent < 0) {
             const int error = platform::socketLastError();
-            if (error != platform::kSocketWouldBlock) {
-                TraceError("CZuzServer::ServerThread", __LINE__, "IP=%s, port=%d, send error=%d",
-                           entry.peer.text.c_str(), entry.peer.port, error);
-                return SendOutcome::Failed;
-            }
-            if (++failures >= kSendTries) {
-                // The rest waits until the client closes.
+            if (error == platform::kSocketWouldBlock)
+                return;  // the rest goes when the client has taken some
+            TraceError("CZuzServer::ServerThread", __LINE__, "IP=%s, port=%d, send error=%d",
+                       entry.peer.text.c_str(), entry.peer.port, error);
+            retire(entry);
+            return;
+        }
+        if (sent == 0)
+            break;
+        request.dropSent(static_cast<size_t>(sent));
+        entry.lastSendProgress = Clock::now();
+    }
+    TraceWrite("CZuzServer::ServerThread", __LINE__, "IP=%s, port=%d, send completed.",
+               entry.peer.text.c_str(), entry.peer.port);
+    retire(entry);
+}
+
+void CZuzServer::serveTimesAndResults(const std::vector<SocketInfo*>& entries) {
+    const bool resultsChanged = m_resultsChanged.exchange(false);
+    const Clock::time_point now = Clock::now();
+    for (SocketInfo* entry : entries) {
+        if (entry->retired || entry->listener)
+            continue;
+        const std::optional<Clock::time_point> due = deadlineOf(*entry);
+        const bool overdue = due && *due <= now;
+        if (entry->lastSendProgress) {
+            if (overdue) {
                 TraceError("CZuzServer::ServerThread", __LINE__,
-                           "IP=%s, port=%d, send stopped after %d tries", entry.peer.text.c_str(),
-                           entry.peer.port, kSendTries);
-                return SendOutcome::GaveUp;
+                           "IP=%s, port=%d, send stopped: nothing taken for %lld ms",
+                           entry->peer.text.c_str(), entry->peer.port,
+                           static_cast<long long>(m_options.sendStallLimit.count()));
+                retire(*entry);
             }
-            socket.waitWritable(retryWait);
             continue;
         }
-        if (sent == 0 || sent == waiting)
-            return SendOutcome::Completed;
-        request.dropSent(static_cast<size_t>(sent));
-        // The send buffer is full: wait for room rather than try again at once.
-        socket.waitWritable(retryWait);
+        CZuzHTTPRequest& request = *entry->request;
+        if (overdue)
+            request.deadlinePassed();
+        else if (resultsChanged && request.waitingForResult())
+            request.resumePoll();
+        advance(*entry);
     }
-    return SendOutcome::Completed;
+}
+
+std::optional<CZuzServer::Clock::time_point> CZuzServer::deadlineOf(const SocketInfo& entry) const {
+    if (entry.lastSendProgress)
+        return *entry.lastSendProgress + m_options.sendStallLimit;
+    return entry.request->deadline();
+}
+
+int CZuzServer::msUntilNextDeadline(const std::vector<SocketInfo*>& entries) const {
+    std::optional<Clock::time_point> next;
+    for (const SocketInfo* entry : entries) {
+        if (entry->listener)
+            continue;
+        const std::optional<Clock::time_point> due = deadlineOf(*entry);
+        if (due && (!next || *due < *next))
+            next = due;
+    }
+    if (!next)
+        return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
 }
 
 void CZuzServer::GetLocalAddresses() {

@@ -149,7 +149,11 @@ bool CHeadlessService::stop() {
         m_server->stopZuzServer();
     CServiceSettings::destroyInstance();
     // The printer list goes only after the worker and the bridges that read it.
-    const bool ended = CZuzDeviceController::destroyInstance();
+    size_t notRun = 0;
+    const bool ended = CZuzDeviceController::destroyInstance(&notRun);
+    if (notRun > 0)
+        m_err << "vembrix: " << notRun << " queued print job" << (notRun == 1 ? " was" : "s were")
+              << " not run" << std::endl;
     if (ended)
         CDevicesList::destroyInstance();
     else

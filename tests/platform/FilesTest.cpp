@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "TempHome.h"
 #include "platform/FileLock.h"
@@ -23,9 +24,55 @@ TEST(FilesTest, ProgramDirectoryFollowsVembrixHome) {
     std::string exe = platform::executablePath();
     EXPECT_EQ(exe.substr(0, exe.rfind('/')), platform::programDirectory());
     EXPECT_EQ("platform_tests", platform::fileNameOf(exe));
-    // What ships with the program stays beside it.
+    // What ships with the program stays beside it, in a build tree also its libraries and
+    // pictures.
     setenv("VEMBRIX_HOME", home.path().c_str(), 1);
     EXPECT_EQ(exe.substr(0, exe.rfind('/')), platform::executableDirectory());
+    EXPECT_EQ(platform::executableDirectory(), platform::libraryDirectory());
+    EXPECT_EQ(platform::executableDirectory(), platform::dataDirectory());
+}
+
+// Sets an environment variable (nullptr: unsets it) until the end of the scope.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedVariable() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(FilesTest, UserConfigFolderIsMadeWhereXdgSaysAndOnlyForTheUser) {
+    TempHome home;
+    const std::string xdg = home.file("xdg");
+    const std::string dotConfig = home.file("user/.config");
+    struct Case {
+        std::optional<std::string> xdgConfigHome;
+        std::string expected;
+    } cases[] = {
+        {xdg, xdg + "/vembrix"},
+        {xdg + "//", xdg + "/vembrix"},
+        {std::nullopt, dotConfig + "/vembrix"},
+        {"", dotConfig + "/vembrix"},
+        {"relative/config", dotConfig + "/vembrix"},  // such a value is to be ignored
+    };
+    ScopedVariable user("HOME", home.file("user").c_str());
+    for (const Case& c : cases) {
+        ScopedVariable variable("XDG_CONFIG_HOME",
+                                c.xdgConfigHome ? c.xdgConfigHome->c_str() : nullptr);
+        SCOPED_TRACE(c.xdgConfigHome.value_or("(unset)"));
+        EXPECT_EQ(c.expected, platform::userConfigFolder("vembrix"));
+        for (const std::string& folder : {c.expected, platform::folderOf(c.expected)}) {
+            struct stat info {};
+            ASSERT_EQ(0, stat(folder.c_str(), &info)) << folder;
+            EXPECT_EQ(0700u, info.st_mode & 0777) << folder;
+        }
+    }
 }
 
 TEST(FilesTest, AppendKeepsWhatIsThere) {

@@ -30,8 +30,7 @@ constexpr auto kWait = 20s;
 std::unique_ptr<vprinter::VirtualPrinter> serialPrinter(const std::string& language) {
     vprinter::VirtualPrinterOptions options;
     options.listeners.clear();
-    options.serial = true;
-    options.serialLanguage = language;
+    options.serial = vprinter::VirtualPrinterOptions::Listener{0, language};
     auto printer = std::make_unique<vprinter::VirtualPrinter>(options);
     return printer->start() ? std::move(printer) : nullptr;
 }

@@ -91,7 +91,7 @@ private:
 vprinter::VirtualPrinterOptions serialPrinter() {
     vprinter::VirtualPrinterOptions options;
     options.listeners.clear();
-    options.serial = true;
+    options.serial = vprinter::VirtualPrinterOptions::Listener{};
     return options;
 }
 

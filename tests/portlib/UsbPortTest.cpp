@@ -30,7 +30,7 @@ constexpr auto kWait = 10s;
 std::unique_ptr<vprinter::VirtualPrinter> startPrinter() {
     vprinter::VirtualPrinterOptions options;
     options.listeners.clear();
-    options.serial = true;
+    options.serial = vprinter::VirtualPrinterOptions::Listener{};
     auto printer = std::make_unique<vprinter::VirtualPrinter>(options);
     return printer->start() ? std::move(printer) : nullptr;
 }

@@ -2,10 +2,16 @@
 
 #include <array>
 
+#include "EscPosBytes.h"
 #include "platform/CodePage.h"
 
 namespace vprinter {
 namespace {
+
+using escpos::alignName;
+using escpos::byteAt;
+using escpos::signedWord;
+using escpos::word;
 
 constexpr unsigned char kNul = 0x00;
 constexpr unsigned char kLf = 0x0A;
@@ -18,25 +24,6 @@ const std::map<int, int> kTables{
     {16, 1252}, {17, 866},  {18, 852},  {19, 858},  {36, 862},  {45, 1250}, {46, 1251},
     {47, 1253}, {48, 1254}, {49, 1255}, {50, 1256}, {51, 1257},
 };
-
-int byteAt(std::string_view data, size_t i) {
-    return static_cast<unsigned char>(data[i]);
-}
-
-int word(std::string_view data, size_t i) {
-    return byteAt(data, i) | byteAt(data, i + 1) << 8;
-}
-
-const char* alignName(int align) {
-    switch (align % 48) {
-        case 1:
-            return "center";
-        case 2:
-            return "right";
-        default:
-            return "left";
-    }
-}
 
 const char* barcodeName(int m) {
     static constexpr std::array kNames{"UPC-A", "UPC-E",   "EAN13",  "EAN8",   "CODE39",
@@ -100,8 +87,13 @@ std::string printable(std::string_view bytes) {
 
 EscPosDecoder::EscPosDecoder() {
     addCommands();
+    addLayout();
+    addOtherCommands();
+    addRealTime();
     addSymbols();
     addQueries();
+    addImages();
+    addStoredGraphics();
 }
 
 char EscPosDecoder::realTimeStatus(const PrinterCondition& c, int n) {
@@ -181,6 +173,7 @@ void EscPosDecoder::addCommands() {
         table_ = 0;
         kanji_ = false;
         pageMode_ = false;
+        lineSpacing_ = kDefaultLineSpacing;
         Json::Value e;
         e["type"] = "init";
         element(context, e);
@@ -201,6 +194,7 @@ void EscPosDecoder::addCommands() {
         "B",
         [](Style& s, int n) { s.reverse = n & 1; });
     addStyle("\x1b{", [](Style& s, int n) { s.upsideDown = n & 1; });
+    addStyle("\x1bV", [](Style& s, int n) { s.rotated = n % 48 == 1 || n % 48 == 2; });
     addStyle("\x1d!", [](Style& s, int n) {
         s.width = (n >> 4 & 7) + 1;
         s.height = (n & 7) + 1;
@@ -264,8 +258,10 @@ void EscPosDecoder::addCommands() {
             e["type"] = "encoding";
             e["utf8"] = utf8_;
         } else {
-            e["type"] = "unknown";
-            e["hex"] = hexBytes(std::string("\x1c(") + std::string(args.substr(0, length)));
+            e["type"] = "command";
+            e["command"] = std::string("FS ( ") + args[0];
+            e["bytes"] = static_cast<Json::Int64>(length - 3);
+            e["hex"] = hexBytes(args.substr(3, std::min<size_t>(length - 3, 64)));
         }
         element(context, e);
         return length;
@@ -279,11 +275,17 @@ void EscPosDecoder::addCommands() {
             e["lines"] = byteAt(args, 0);
             element(context, e);
         });
-    addFixed("\x1bJ", 1, [this](std::string_view args, DecoderContext& context) {
+    add("\x1bJ", [this](std::string_view args, DecoderContext& context) -> std::optional<size_t> {
+        if (args.empty())
+            return std::nullopt;
+        if (endStripeLine(byteAt(args, 0)))
+            return 1;
+        flushAll(context);
         Json::Value e;
         e["type"] = "feed";
         e["dots"] = byteAt(args, 0);
         element(context, e);
+        return 1;
     });
     add("\x1dV", [this](std::string_view args, DecoderContext& context) -> std::optional<size_t> {
         if (args.empty())
@@ -340,18 +342,6 @@ void EscPosDecoder::addCommands() {
         e["direction"] = byteAt(args, 0) % 48;
         element(context, e);
     });
-    auto position = [this](const char* axis) {
-        return [this, axis](std::string_view args, DecoderContext& context) {
-            Json::Value e;
-            e["type"] = "position";
-            e[axis] = word(args, 0);
-            element(context, e);
-        };
-    };
-    addFixed("\x1b$", 2, position("x"));
-    addFixed("\x1d$", 2, position("y"));
-    add("\x1dv0",
-        [this](std::string_view args, DecoderContext& context) { return raster(args, context); });
     addFixed("\x0d", 0, [](std::string_view, DecoderContext&) {});
 }
 
@@ -362,7 +352,7 @@ void EscPosDecoder::addSymbols() {
     addStyle(
         "\x1d"
         "f",
-        [](Style&, int) {});
+        [this](Style&, int n) { hriFont_ = n % 48; });
     add("\x1dk",
         [this](std::string_view args, DecoderContext& context) { return barcode(args, context); });
     add("\x1d(", [this](std::string_view args, DecoderContext& context) -> std::optional<size_t> {
@@ -372,9 +362,13 @@ void EscPosDecoder::addSymbols() {
         size_t length = 3 + static_cast<size_t>(word(args, 1));
         if (args[0] == 'k' && length >= 5)
             return symbol(args.substr(3, length - 3), context).value_or(0) + 3;
+        if (args[0] == 'L' && length >= 5)
+            return graphics(args.substr(3, length - 3), context).value_or(0) + 3;
         Json::Value e;
-        e["type"] = "unknown";
-        e["hex"] = hexBytes(std::string("\x1d(") + std::string(args.substr(0, length)));
+        e["type"] = "command";
+        e["command"] = std::string("GS ( ") + args[0];
+        e["bytes"] = static_cast<Json::Int64>(length - 3);
+        e["hex"] = hexBytes(args.substr(3, std::min<size_t>(length - 3, 64)));
         element(context, e);
         return length;
     });
@@ -465,38 +459,6 @@ std::optional<size_t> EscPosDecoder::query(const char* command, int n, std::stri
     return 1;
 }
 
-std::optional<size_t> EscPosDecoder::raster(std::string_view args, DecoderContext& context) {
-    if (args.size() < 5)
-        return std::nullopt;
-    int mode = byteAt(args, 0) % 48;
-    int rowBytes = word(args, 1);
-    int rows = word(args, 3);
-    size_t length = 5 + static_cast<size_t>(rowBytes) * static_cast<size_t>(rows);
-    if (args.size() < length)
-        return std::nullopt;
-    flushText(context, false);
-    int black = 0;
-    for (char c : args.substr(5, length - 5))
-        black += __builtin_popcount(static_cast<unsigned char>(c));
-    // Bands of one picture follow each other at the same width.
-    if (!image_.isNull() &&
-        (image_["width"].asInt() != rowBytes * 8 || image_["mode"].asInt() != mode))
-        flushImage(context);
-    if (image_.isNull()) {
-        image_["type"] = "image";
-        image_["width"] = rowBytes * 8;
-        image_["height"] = 0;
-        image_["mode"] = mode;
-        image_["align"] = alignName(style_.align);
-        image_["black"] = 0;
-        image_["bands"] = 0;
-    }
-    image_["height"] = image_["height"].asInt() + rows;
-    image_["black"] = image_["black"].asInt() + black;
-    image_["bands"] = image_["bands"].asInt() + 1;
-    return length;
-}
-
 std::optional<size_t> EscPosDecoder::barcode(std::string_view args, DecoderContext& context) {
     if (args.empty())
         return std::nullopt;
@@ -524,6 +486,7 @@ std::optional<size_t> EscPosDecoder::barcode(std::string_view args, DecoderConte
     e["height"] = barHeight_;
     e["module"] = barWidth_;
     e["hri"] = kHri[static_cast<size_t>(hri_ & 3)];
+    e["hri_font"] = hriFont_ == 1 ? "B" : "A";
     e["align"] = alignName(style_.align);
     element(context, e);
     return used;
@@ -632,6 +595,7 @@ void EscPosDecoder::flushText(DecoderContext& context, bool newline) {
     e["underline"] = style_.underline;
     e["reverse"] = style_.reverse;
     e["upside_down"] = style_.upsideDown;
+    e["rotated"] = style_.rotated;
     e["width"] = style_.width;
     e["height"] = style_.height;
     e["smoothing"] = style_.smoothing;
@@ -641,12 +605,11 @@ void EscPosDecoder::flushText(DecoderContext& context, bool newline) {
     element(context, e);
 }
 
-void EscPosDecoder::flushImage(DecoderContext& context) {
-    if (image_.isNull())
-        return;
-    Json::Value done = image_;
-    image_ = Json::Value();
-    element(context, done);
+bool EscPosDecoder::endStripeLine(int feedDots) {
+    if (image_.isNull() || image_["command"] != "ESC *" || stripeGap_ || !text_.empty())
+        return false;
+    stripeGap_ = std::max(feedDots, kStripeRows) - kStripeRows;
+    return true;
 }
 
 void EscPosDecoder::flushAll(DecoderContext& context) {
@@ -664,6 +627,9 @@ size_t EscPosDecoder::step(std::string_view pending, DecoderContext& context) {
         return 1;
     }
     if (first == kLf) {
+        // A line feed after a column image stripe ends its line: the next stripe goes below.
+        if (endStripeLine(lineSpacing_))
+            return 1;
         flushImage(context);
         flushText(context, true);
         return 1;
@@ -671,10 +637,13 @@ size_t EscPosDecoder::step(std::string_view pending, DecoderContext& context) {
     if (first >= 0x20 || first == '\t') {
         flushImage(context);
         size_t end = 1;
-        while (end < pending.size() &&
+        size_t room = kMaxTextRun - std::min(kMaxTextRun, text_.size());
+        while (end < pending.size() && end < room &&
                (static_cast<unsigned char>(pending[end]) >= 0x20 || pending[end] == '\t'))
             ++end;
         text_.append(pending.substr(0, end));
+        if (text_.size() >= kMaxTextRun)
+            flushText(context, false);
         return end;
     }
     const Node* node = &root_;
@@ -699,6 +668,11 @@ size_t EscPosDecoder::step(std::string_view pending, DecoderContext& context) {
 }
 
 void EscPosDecoder::feed(std::string_view bytes, DecoderContext& context) {
+    if (skip_ > 0) {
+        size_t skipped = static_cast<size_t>(std::min<uint64_t>(skip_, bytes.size()));
+        skip_ -= skipped;
+        bytes.remove_prefix(skipped);
+    }
     pending_.append(bytes);
     size_t done = 0;
     while (done < pending_.size()) {

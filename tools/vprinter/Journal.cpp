@@ -17,15 +17,20 @@ std::string Journal::line(const Json::Value& element) {
     return Json::writeString(builder, element);
 }
 
-void Journal::add(Json::Value element) {
+long long Journal::add(Json::Value element, const std::function<void(Json::Value&)>& stamp) {
+    long long seq;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        element["seq"] = static_cast<Json::Int64>(nextSeq_++);
+        seq = nextSeq_++;
+        element["seq"] = static_cast<Json::Int64>(seq);
+        if (stamp)
+            stamp(element);
         if (file_.is_open())
             file_ << line(element) << '\n' << std::flush;
         elements_.push_back(std::move(element));
     }
     changed_.notify_all();
+    return seq;
 }
 
 Journal::Elements Journal::elements() const {

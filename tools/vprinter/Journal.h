@@ -21,8 +21,9 @@ public:
 
     // Appends every later element to the file as one line.
     bool writeTo(const std::string& path);
-    // Numbers the element ("seq", from 1) and keeps it.
-    void add(Json::Value element);
+    // Numbers the element ("seq", from 1) and keeps it; `stamp` may add members that
+    // depend on its number before anyone sees it. The number.
+    long long add(Json::Value element, const std::function<void(Json::Value&)>& stamp = {});
     Elements elements() const;
     // Elements whose "type" is `type`.
     Elements elements(const std::string& type) const;

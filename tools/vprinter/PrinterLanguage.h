@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "MonoImage.h"
+
 namespace vprinter {
 
 // The printer's condition, as faults put it.
@@ -40,6 +42,12 @@ public:
     virtual ~DecoderContext() = default;
     // The element gets the connection's (and channel's) fields and goes to the journal.
     virtual void journal(Json::Value element) = 0;
+    // An element with the dots it prints (a picture, a graphic field), for the preview;
+    // the journal gets the element alone.
+    virtual void journalPicture(Json::Value element, std::shared_ptr<const MonoImage> dots) {
+        (void)dots;
+        journal(std::move(element));
+    }
     virtual void reply(std::string_view bytes) = 0;
     virtual PrinterCondition condition() const = 0;
     virtual const PrinterIdentity& identity() const = 0;

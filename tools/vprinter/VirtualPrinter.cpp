@@ -54,7 +54,8 @@ struct VirtualPrinter::Stream : DecoderContext {
     std::unique_ptr<LanguageDecoder> decoder;
     PrinterIdentity identity_;
     int statusMask = 0;
-    std::string held;  // answers kept back while the printer holds them
+    std::string held;              // answers kept back while the printer holds them
+    std::unique_ptr<Sheet> sheet;  // what it printed since its last picture
 
     Stream(VirtualPrinter& p, Connection& c, int ch, std::unique_ptr<LanguageDecoder> d)
         : printer(p),
@@ -66,15 +67,75 @@ struct VirtualPrinter::Stream : DecoderContext {
         identity_.gateway = p.options_.gateway && ch == kNoChannel;
     }
 
-    void journal(Json::Value element) override {
-        element["connection"] = connection.number;
-        element["port"] = connection.port;
+    void journal(Json::Value element) override { journalPicture(std::move(element), nullptr); }
+    void journalPicture(Json::Value element, std::shared_ptr<const MonoImage> dots) override {
+        Json::Value origin = this->origin();
+        for (const std::string& name : origin.getMemberNames())
+            element[name] = origin[name];
+        if (!printer.previews_) {
+            printer.journal_.add(std::move(element));
+            return;
+        }
+        bool receipt = std::string_view(decoder->language()) == "escpos";
+        const std::string type = element["type"].asString();
+        if (!receipt && type == "label_start")
+            sheet = Sheet::label(listener().dotsPerInch);
+        else if (receipt && !sheet)
+            sheet = Sheet::receipt(listener().paperDots);
+        bool ends = sheet && (receipt ? type == "cut" : type == "label_end") &&
+                    (sheet->prints() || type == "label_end");
+        std::string kind = sheet ? sheet->kind() : std::string();
+        Json::Value kept;
+        long long seq = printer.journal_.add(std::move(element), [&](Json::Value& e) {
+            if (ends)
+                e["preview"] = printer.previews_->nameFor(e["seq"].asInt64(), kind);
+            kept = e;
+        });
+        if (sheet)
+            sheet->add(kept, std::move(dots));
+        if (ends)
+            endSheet(seq);
+    }
+    // The connection ended: a receipt without a cut is whole all the same.
+    void finishSheet() {
+        if (!printer.previews_ || !sheet || !sheet->prints() || sheet->kind() != "receipt")
+            return;
+        Json::Value e = origin();
+        e["type"] = "receipt_end";
+        std::string kind = sheet->kind();
+        long long seq = printer.journal_.add(e, [&](Json::Value& stamped) {
+            stamped["preview"] = printer.previews_->nameFor(stamped["seq"].asInt64(), kind);
+        });
+        endSheet(seq);
+    }
+    void endSheet(long long seq) {
+        std::string kind = sheet->kind();
+        if (!printer.previews_->submit(std::move(sheet), seq, origin())) {
+            Json::Value e = origin();
+            e["type"] = "refused";
+            e["reason"] = "too many pictures wait to be drawn: the " + kind + " is not drawn";
+            printer.journal_.add(e);
+        }
+        sheet.reset();
+    }
+    Json::Value origin() const {
+        Json::Value out;
+        out["connection"] = connection.number;
+        out["port"] = connection.port;
         if (!connection.device.empty())
-            element["device"] = connection.device;
-        element["language"] = decoder->language();
+            out["device"] = connection.device;
+        out["language"] = decoder->language();
         if (channel != kNoChannel)
-            element["channel"] = channel;
-        printer.journal_.add(std::move(element));
+            out["channel"] = channel;
+        return out;
+    }
+    const VirtualPrinterOptions::Listener& listener() const {
+        if (!connection.device.empty())
+            return *printer.options_.serial;
+        for (size_t i = 0; i < printer.ports_.size(); ++i)
+            if (printer.ports_[i] == connection.port)
+                return printer.options_.listeners[i];
+        return printer.options_.listeners.front();
     }
     void reply(std::string_view bytes) override {
         std::string out = channel == kNoChannel ? std::string(bytes) : framed(channel, bytes);
@@ -105,7 +166,10 @@ struct VirtualPrinter::Stream : DecoderContext {
 };
 
 VirtualPrinter::VirtualPrinter(VirtualPrinterOptions options)
-    : options_(std::move(options)), condition_(options_.condition) {}
+    : options_(std::move(options)), condition_(options_.condition) {
+    if (options_.previews)
+        previews_ = std::make_unique<Previews>(options_.previewFolder, journal_);
+}
 
 VirtualPrinter::~VirtualPrinter() {
     stop();
@@ -131,7 +195,7 @@ bool VirtualPrinter::start() {
         }
         terminalConnection_ = std::make_unique<Connection>();
         terminalConnection_->fd = terminal_.fd();
-        terminalConnection_->language = options_.serialLanguage;
+        terminalConnection_->language = options_.serial->language;
         terminalConnection_->device = terminal_.devicePath();
     }
     if (!loop_.start([this] { pass(); })) {
@@ -154,6 +218,8 @@ void VirtualPrinter::stop() {
         detachTerminal();
     closeListeners();
     closeControl();
+    if (previews_)
+        previews_->drain();
     changed_.notify_all();
 }
 
@@ -458,8 +524,10 @@ void VirtualPrinter::finishStreams(Connection& connection) {
         Stream& target = stream(connection, kNoChannel, connection.pending);
         target.decoder->feed(connection.pending, target);
     }
-    for (auto& [channel, stream] : connection.streams)
+    for (auto& [channel, stream] : connection.streams) {
         stream->decoder->finish(*stream);
+        stream->finishSheet();
+    }
 }
 
 void VirtualPrinter::serveTerminal() {
@@ -555,6 +623,12 @@ std::string VirtualPrinter::control(const std::string& line) {
             out += Journal::line(element) + "\n";
         return out + "end";
     }
+    if (verb == "picture") {
+        std::optional<std::string> path = previews_ ? previews_->lastPath() : std::nullopt;
+        return path        ? *path
+               : previews_ ? "error: no picture yet"
+                           : "error: pictures are off (start vprinter with --previews or --http)";
+    }
     if (verb == "clear") {
         journal_.clear();
         return "ok";
@@ -567,7 +641,7 @@ std::string VirtualPrinter::control(const std::string& line) {
     return "error: unknown command '" + line +
            "' (cover open|closed, paper out|low|ok, ribbon out|ok, head open|closed, pause "
            "on|off, offline on|off, error on|off, drawer high|low, hold on|off, refuse on|off, "
-           "stall on|off, drop, line, journal, clear, quit)";
+           "stall on|off, drop, line, journal, picture, clear, quit)";
 }
 
 }  // namespace vprinter

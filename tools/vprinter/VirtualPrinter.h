@@ -11,11 +11,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Journal.h"
 #include "PeerLoop.h"
+#include "Previews.h"
 #include "PrinterLanguage.h"
 #include "PseudoTerminal.h"
 
@@ -27,17 +29,23 @@ struct VirtualPrinterOptions {
     struct Listener {
         int port = 0;
         std::string language = "escpos";
+        int paperDots = 576;    // receipts: 576 (80 mm) or 384 (58 mm)
+        int dotsPerInch = 203;  // labels: 203, 300 or 600
     };
     std::vector<Listener> listeners{Listener{}};
-    // Also a serial port: a pseudo-terminal whose far end hosts open, in this language
-    // ("escpos", "zpl" or "auto"). Each time a host opens it counts as a connection.
-    bool serial = false;
-    std::string serialLanguage = "escpos";
+    // Also a serial port: a pseudo-terminal whose far end hosts open, with a listener's
+    // language and paper (its port is not used). Each time a host opens it counts as a
+    // connection.
+    std::optional<Listener> serial;
     bool controlPort = false;
     // Every connection talks to a gateway; its printers are the channels the host uses.
     bool gateway = false;
     PrinterIdentity identity;
     PrinterCondition condition;
+    // Receipts and labels are drawn as pictures (kept for the page, and written into
+    // `previewFolder` when it is set).
+    bool previews = false;
+    std::string previewFolder;
 };
 
 class VirtualPrinter {
@@ -59,6 +67,8 @@ public:
     std::string serialLine() const { return terminal_.lineSettings(); }
 
     Journal& journal() { return journal_; }
+    // The pictures drawn; null unless previews were asked for.
+    Previews* previews() { return previews_.get(); }
     // Every connection's bytes so far, in the order the connections came.
     std::vector<std::string> rawBytes() const;
     int openConnections() const;
@@ -130,6 +140,8 @@ private:
     PrinterCondition condition_;
     std::map<int, std::string> raw_;  // by connection number
     int open_ = 0;
+    // Draws into the journal: made after it and gone before it.
+    std::unique_ptr<Previews> previews_;
 };
 
 }  // namespace vprinter

@@ -1,11 +1,13 @@
 #include "ZplDecoder.h"
 
+#include <algorithm>
 #include <bitset>
 #include <cctype>
 #include <cstdio>
 #include <set>
 #include <vector>
 
+#include "ZplGraphic.h"
 #include "platform/CodePage.h"
 #include "platform/Text.h"
 
@@ -15,6 +17,8 @@ namespace {
 // ZPL's own character set without ^CI28 reads its upper half like this code page.
 constexpr int kDefaultCodePage = 850;
 constexpr int kLabelLengthDots = 1218;
+// No label holds a larger graphic; a larger count would swallow every later command.
+constexpr int kMaxGraphicBytes = 8 * 1024 * 1024;
 
 // Commands without parameters, complete as soon as their code is in; everything else
 // runs to the next command.
@@ -110,8 +114,6 @@ std::optional<size_t> binaryGraphicLength(std::string_view pending, bool ending,
         from = comma + 1;
     }
     std::string count(pending.substr(commas[0] + 1, commas[1] - commas[0] - 1));
-    // No label holds a larger graphic; a larger count would swallow every later command.
-    constexpr int kMaxGraphicBytes = 8 * 1024 * 1024;
     const int bytes = number(count, 0);
     if (bytes < 0 || bytes > kMaxGraphicBytes) {
         malformed = true;
@@ -154,10 +156,14 @@ void ZplDecoder::add(const std::string& code, Handler handler, bool tilde) {
     handlers_[(tilde ? "~" : "^") + code] = std::move(handler);
 }
 
-void ZplDecoder::element(DecoderContext& context, Json::Value value) {
+Json::Value ZplDecoder::withLabel(Json::Value value) const {
     if (inLabel_)
         value["label"] = label_;
-    context.journal(std::move(value));
+    return value;
+}
+
+void ZplDecoder::element(DecoderContext& context, Json::Value value) {
+    context.journal(withLabel(std::move(value)));
 }
 
 void ZplDecoder::addFieldCommands() {
@@ -168,8 +174,9 @@ void ZplDecoder::addFieldCommands() {
             field_.element["origin"] = command;
             field_.element["x"] = number(at(parts, 0), 0);
             field_.element["y"] = number(at(parts, 1), 0);
-            if (!at(parts, 2).empty())
-                field_.element["justification"] = number(at(parts, 2), 0);
+            int justification = number(at(parts, 2), justification_);
+            if (justification != 0)
+                field_.element["justification"] = justification;
         };
     };
     add("FO", origin("FO"));
@@ -179,7 +186,7 @@ void ZplDecoder::addFieldCommands() {
         std::vector<std::string> parts = split(params.substr(params.empty() ? 0 : 1));
         field_.fontSet = true;
         field_.element["font"] = params.substr(0, 1);
-        field_.element["orientation"] = at(parts, 0).empty() ? "N" : at(parts, 0);
+        field_.element["orientation"] = at(parts, 0).empty() ? orientation_ : at(parts, 0);
         field_.element["height"] = number(at(parts, 1), 0);
         field_.element["width"] = number(at(parts, 2), 0);
         if (!at(parts, 3).empty())
@@ -192,6 +199,37 @@ void ZplDecoder::addFieldCommands() {
     add("FD", data);
     add("FV", data);
     add("FR", [this](const std::string&, DecoderContext&) { field_.element["reverse"] = true; });
+    // ^FBwidth,lines,spacing,justification,indent: the field's text wraps in a block.
+    add("FB", [this](const std::string& params, DecoderContext&) {
+        std::vector<std::string> parts = split(params);
+        Json::Value block;
+        block["width"] = number(at(parts, 0), 0);
+        block["lines"] = std::max(1, number(at(parts, 1), 1));
+        block["spacing"] = number(at(parts, 2), 0);
+        block["justification"] = at(parts, 3).empty() ? "L" : at(parts, 3).substr(0, 1);
+        block["indent"] = number(at(parts, 4), 0);
+        field_.element["block"] = block;
+    });
+    add("FX", [this](const std::string& params, DecoderContext& context) {
+        Json::Value e;
+        e["type"] = "comment";
+        putText(e, params);
+        element(context, e);
+    });
+    // ^FWr,z: the orientation (and justification) of later fields that name none.
+    add("FW", [this](const std::string& params, DecoderContext& context) {
+        std::vector<std::string> parts = split(params);
+        if (!at(parts, 0).empty())
+            orientation_ = platform::asciiUpper(at(parts, 0).substr(0, 1));
+        if (!at(parts, 1).empty())
+            justification_ = number(at(parts, 1), 0);
+        Json::Value e;
+        e["type"] = "setting";
+        e["name"] = "field_orientation";
+        e["command"] = "^FW";
+        e["parameters"] = array(parts);
+        element(context, e);
+    });
     add("FS", [this](const std::string&, DecoderContext& context) { endField(context); });
 }
 
@@ -213,7 +251,8 @@ void ZplDecoder::addFieldKinds() {
         addBarcode(code, symbology);
     add("BY", [this](const std::string& params, DecoderContext&) {
         std::vector<std::string> parts = split(params);
-        barDefaults_["module"] = number(at(parts, 0), 2);
+        if (!at(parts, 0).empty())
+            barDefaults_["module"] = number(at(parts, 0), 2);
         if (!at(parts, 1).empty())
             barDefaults_["ratio"] = at(parts, 1);
         if (!at(parts, 2).empty())
@@ -236,6 +275,27 @@ void ZplDecoder::addFieldKinds() {
         field_.element["thickness"] = number(at(parts, 1), 1);
         field_.element["color"] = at(parts, 2).empty() ? "B" : at(parts, 2);
     });
+    // ^GDw,h,t,c,o: a diagonal line, leaning right (/) or left (\).
+    add("GD", [this](const std::string& params, DecoderContext&) {
+        std::vector<std::string> parts = split(params);
+        int thickness = number(at(parts, 2), 1);
+        field_.kind = "diagonal";
+        field_.element["width"] = number(at(parts, 0), thickness);
+        field_.element["height"] = number(at(parts, 1), thickness);
+        field_.element["thickness"] = thickness;
+        field_.element["color"] = at(parts, 3).empty() ? "B" : at(parts, 3);
+        field_.element["lean"] = at(parts, 4).empty() ? "R" : at(parts, 4);
+    });
+    // ^GEw,h,t,c: an ellipse.
+    add("GE", [this](const std::string& params, DecoderContext&) {
+        std::vector<std::string> parts = split(params);
+        int thickness = number(at(parts, 2), 1);
+        field_.kind = "ellipse";
+        field_.element["width"] = number(at(parts, 0), thickness);
+        field_.element["height"] = number(at(parts, 1), thickness);
+        field_.element["thickness"] = thickness;
+        field_.element["color"] = at(parts, 3).empty() ? "B" : at(parts, 3);
+    });
     add("GF", [this](const std::string& params, DecoderContext&) {
         // "^GFa,b,c,d,data": format, data bytes, graphic bytes, bytes a row.
         std::vector<std::string> head;
@@ -243,45 +303,32 @@ void ZplDecoder::addFieldKinds() {
         for (size_t comma; head.size() < 4 && (comma = params.find(',', from)) != std::string::npos;
              from = comma + 1)
             head.push_back(params.substr(from, comma - from));
-        std::string format = at(head, 0);
-        int total = number(at(head, 2), 0);
-        int perRow = number(at(head, 3), 0);
+        std::string format = platform::asciiUpper(at(head, 0));
+        int total = std::clamp(number(at(head, 2), 0), 0, kMaxGraphicBytes);
+        int perRow = std::clamp(number(at(head, 3), 0), 0, kMaxGraphicBytes);
         std::string data = head.size() == 4 ? params.substr(from) : std::string();
-        std::string bytes;
-        bool compressed = false;
-        if (format == "A") {
-            int high = -1;
-            for (char c : data) {
-                if (c == '\r' || c == '\n')
-                    continue;
-                int digit = hexDigit(c);
-                if (digit < 0) {
-                    compressed = true;  // the run-length letters: not unpacked here
-                    break;
-                }
-                if (high < 0) {
-                    high = digit;
-                } else {
-                    bytes += static_cast<char>(high << 4 | digit);
-                    high = -1;
-                }
-            }
-        } else {
-            bytes = data;
-        }
+        GraphicData graphic =
+            unpackGraphic(format, data, static_cast<size_t>(total), static_cast<size_t>(perRow));
         size_t black = 0;
-        for (unsigned char c : bytes)
+        for (unsigned char c : graphic.bytes)
             black += std::bitset<8>(c).count();
         field_.kind = "graphic";
         field_.element["format"] = format;
         field_.element["bytes"] = total;
         field_.element["bytes_per_row"] = perRow;
         field_.element["rows"] = perRow > 0 ? total / perRow : 0;
-        field_.element["data_bytes"] = static_cast<Json::Int64>(bytes.size());
-        field_.element["checksum"] = hex8(fnv1a32(bytes));
+        field_.element["data_bytes"] = static_cast<Json::Int64>(graphic.bytes.size());
+        field_.element["checksum"] = hex8(fnv1a32(graphic.bytes));
         field_.element["black"] = static_cast<Json::Int64>(black);
-        if (compressed)
-            field_.element["compressed"] = true;
+        if (!graphic.compression.empty())
+            field_.element["compression"] = graphic.compression;
+        if (graphic.damaged)
+            field_.element["damaged"] = true;
+        if (perRow > 0) {
+            auto dots = std::make_shared<MonoImage>(perRow * 8, 0);
+            dots->appendRows(graphic.bytes, perRow);
+            field_.dots = std::move(dots);
+        }
     });
     addRfid("RS");
     addRfid("RZ");
@@ -303,8 +350,8 @@ void ZplDecoder::addBarcode(const std::string& code, const char* symbology) {
         field_.element["command"] = "^" + code;
         field_.element["parameters"] = array(parts);
         // MaxiCode's first parameter is its mode; every other symbology's the orientation.
-        if (code != "BD" && !at(parts, 0).empty())
-            field_.element["orientation"] = at(parts, 0);
+        if (code != "BD")
+            field_.element["orientation"] = at(parts, 0).empty() ? orientation_ : at(parts, 0);
         for (const std::string& name : barDefaults_.getMemberNames())
             field_.element[name] = barDefaults_[name];
     });
@@ -448,7 +495,7 @@ void ZplDecoder::endField(DecoderContext& context) {
     e["type"] = field.kind.empty() ? "field" : field.kind;
     if (field.kind.empty() && !field.fontSet) {
         e["font"] = defaultFont_.name;
-        e["orientation"] = defaultFont_.orientation;
+        e["orientation"] = orientation_;
         e["height"] = defaultFont_.height;
         e["width"] = defaultFont_.width;
     }
@@ -468,7 +515,10 @@ void ZplDecoder::endField(DecoderContext& context) {
             e["data"] = text;
         }
     }
-    element(context, e);
+    if (field.dots)
+        context.journalPicture(withLabel(e), std::move(field.dots));
+    else
+        element(context, e);
 }
 
 std::optional<size_t> ZplDecoder::commandLength(std::string_view pending, bool ending) const {
@@ -564,6 +614,14 @@ size_t ZplDecoder::step(std::string_view pending, bool ending, DecoderContext& c
 }
 
 void ZplDecoder::feed(std::string_view bytes, DecoderContext& context) {
+    if (discarding_) {
+        // The rest of a refused command goes up to the next command.
+        size_t next = bytes.find_first_of("^~");
+        if (next == std::string_view::npos)
+            return;
+        discarding_ = false;
+        bytes.remove_prefix(next);
+    }
     pending_.append(bytes);
     size_t done = 0;
     while (done < pending_.size()) {
@@ -573,6 +631,17 @@ void ZplDecoder::feed(std::string_view bytes, DecoderContext& context) {
         done += used;
     }
     pending_.erase(0, done);
+    if (pending_.size() > kMaxCommandBytes) {
+        Json::Value e;
+        e["type"] = "refused";
+        e["command"] = pending_.substr(0, 3);
+        e["bytes"] = static_cast<Json::Int64>(pending_.size());
+        e["reason"] = "a command longer than " + std::to_string(kMaxCommandBytes) +
+                      " bytes: skipped up to the next command";
+        element(context, e);
+        pending_.clear();
+        discarding_ = true;
+    }
 }
 
 void ZplDecoder::finish(DecoderContext& context) {

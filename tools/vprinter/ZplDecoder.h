@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,9 @@ namespace vprinter {
 
 class ZplDecoder : public LanguageDecoder {
 public:
+    // No command is longer: the largest graphic in ASCII hex, with room for line ends.
+    static constexpr size_t kMaxCommandBytes = 20 * 1024 * 1024;
+
     ZplDecoder();
 
     const char* language() const override { return "zpl"; }
@@ -42,10 +46,10 @@ private:
         std::optional<char> hexIndicator;        // set by ^FH
         std::optional<std::string> data;         // the raw ^FD bytes
         bool fontSet = false;
+        std::shared_ptr<const MonoImage> dots;  // a graphic's
     };
     struct Font {
         std::string name = "0";
-        std::string orientation = "N";
         int height = 0;
         int width = 0;
     };
@@ -70,6 +74,7 @@ private:
     void endField(DecoderContext& context);
     void reply(DecoderContext& context, const std::string& command, const std::string& answer);
     void element(DecoderContext& context, Json::Value value);
+    Json::Value withLabel(Json::Value value) const;
     // A field's ^FD bytes as UTF-8 text: ^FH escapes resolved, then read in the ^CI
     // encoding.
     std::string fieldText(const Field& field) const;
@@ -80,6 +85,9 @@ private:
     Font defaultFont_;
     Json::Value barDefaults_{Json::objectValue};  // ^BY
     bool utf8_ = false;                           // ^CI28
+    std::string orientation_ = "N";               // ^FW
+    int justification_ = 0;                       // ^FW
+    bool discarding_ = false;                     // a refused command's bytes still arrive
     int label_ = 0;                               // the labels begun so far
     bool inLabel_ = false;
 };

@@ -4,11 +4,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "DiscoveryResponder.h"
+#include "PreviewPage.h"
 #include "VirtualPrinter.h"
 
 namespace {
@@ -24,8 +27,15 @@ const char* kUsage =
     "                [--control] [--gateway] [--model NAME]\n"
     "                [--double-byte CODEPAGE] [--journal FILE] [--cover-open] [--paper-out]\n"
     "                [--paper-low] [--offline] [--error] [--ribbon-out] [--head-open] [--paused]\n"
-    "                [--refuse] [--stall]\n"
-    "LANGUAGE is escpos (the default), zpl or auto.\n";
+    "                [--refuse] [--stall] [--previews DIR] [--http PORT]\n"
+    "LANGUAGE is escpos (the default), zpl or auto, optionally followed by the paper:\n"
+    "escpos:80 or escpos:58 (mm), zpl:203, zpl:300 or zpl:600 (dots an inch).\n";
+
+bool makeFolder(const std::string& path) {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    return std::filesystem::is_directory(path, error);
+}
 
 bool number(const std::string& text, int& value) {
     char* end = nullptr;
@@ -42,10 +52,28 @@ struct Settings {
     bool refuse = false;
     bool stall = false;
     bool discoverable = false;
+    bool http = false;
+    int httpPort = 0;
 };
 
-bool knownLanguage(const std::string& language) {
-    return language == "auto" || vprinter::makeDecoder(language) != nullptr;
+// "escpos:58", "zpl:300": the language and the paper of a --port.
+bool paper(vprinter::VirtualPrinterOptions::Listener& listener) {
+    size_t colon = listener.language.find(':');
+    std::string size = colon == std::string::npos ? "" : listener.language.substr(colon + 1);
+    listener.language = listener.language.substr(0, colon);
+    if (listener.language != "auto" && !vprinter::makeDecoder(listener.language))
+        return false;
+    if (size.empty())
+        return true;
+    if (listener.language == "escpos" && (size == "80" || size == "58")) {
+        listener.paperDots = size == "80" ? 576 : 384;
+        return true;
+    }
+    if (listener.language == "zpl" && (size == "203" || size == "300" || size == "600")) {
+        listener.dotsPerInch = std::stoi(size);
+        return true;
+    }
+    return false;
 }
 
 bool parse(int argc, char** argv, Settings& settings) {
@@ -65,15 +93,16 @@ bool parse(int argc, char** argv, Settings& settings) {
             size_t colon = value.find(':');
             if (colon != std::string::npos)
                 listener.language = value.substr(colon + 1);
-            if (!number(value.substr(0, colon), listener.port) || !knownLanguage(listener.language))
+            if (!number(value.substr(0, colon), listener.port) || !paper(listener))
                 return false;
             options.listeners.push_back(listener);
         } else if (arg == "--serial" || arg.rfind("--serial:", 0) == 0) {
-            options.serial = true;
+            vprinter::VirtualPrinterOptions::Listener line;
             if (arg != "--serial")
-                options.serialLanguage = arg.substr(9);
-            if (!knownLanguage(options.serialLanguage))
+                line.language = arg.substr(9);
+            if (!paper(line))
                 return false;
+            options.serial = line;
         } else if (arg == "--discoverable") {
             settings.discoverable = true;
         } else if (arg == "--model" && next(value)) {
@@ -103,6 +132,14 @@ bool parse(int argc, char** argv, Settings& settings) {
             options.condition.headOpen = true;
         } else if (arg == "--paused") {
             options.condition.paused = true;
+        } else if (arg == "--previews" && next(value)) {
+            options.previews = true;
+            options.previewFolder = value;
+        } else if (arg == "--http" && next(value)) {
+            options.previews = true;
+            if (!number(value, settings.httpPort))
+                return false;
+            settings.http = true;
         } else if (arg == "--refuse") {
             settings.refuse = true;
         } else if (arg == "--stall") {
@@ -125,6 +162,11 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
+    if (!settings.options.previewFolder.empty() && !makeFolder(settings.options.previewFolder)) {
+        std::cerr << "vprinter: cannot make the previews folder " << settings.options.previewFolder
+                  << "\n";
+        return 1;
+    }
     vprinter::VirtualPrinter printer(settings.options);
     if (!settings.journalFile.empty() && !printer.journal().writeTo(settings.journalFile)) {
         std::cerr << "vprinter: cannot write the journal to " << settings.journalFile << "\n";
@@ -138,7 +180,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < printer.ports().size(); ++i)
         line += " " + settings.options.listeners[i].language + " " + printer.portName(i);
     if (settings.options.serial)
-        line += " " + settings.options.serialLanguage + " " + printer.serialPath();
+        line += " " + settings.options.serial->language + " " + printer.serialPath();
     if (settings.options.controlPort)
         line += " control 127.0.0.1:" + std::to_string(printer.controlPort());
     vprinter::DiscoveryResponder responder(settings.options.identity.model,
@@ -152,6 +194,15 @@ int main(int argc, char** argv) {
         }
         line += " discoverable";
     }
+    std::unique_ptr<vprinter::PreviewPage> page;
+    if (settings.http) {
+        page = std::make_unique<vprinter::PreviewPage>(*printer.previews());
+        if (!page->start(settings.httpPort)) {
+            std::cerr << "vprinter: cannot serve the page on port " << settings.httpPort << "\n";
+            return 1;
+        }
+        line += " page http://127.0.0.1:" + std::to_string(page->port()) + "/";
+    }
     std::cout << line << std::endl;
     printer.refuse(settings.refuse);
     printer.stall(settings.stall);
@@ -160,6 +211,8 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, onSignal);
     while (!interrupted && !printer.quitRequested())
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (page)
+        page->stop();
     printer.stop();
     return 0;
 }

@@ -11,14 +11,31 @@ namespace platform {
 
 inline constexpr char kPathSeparator = '/';
 
+// Where the program is and where its files lie (posix/ProgramFolders.cpp). A program in
+// a build tree has everything beside its executable; an installed one (an install prefix
+// with the program's private library folder) has its libraries and data in the prefix's
+// folders and keeps its own files in the user's configuration folder.
+
 // Full path of the running executable (also when called from a shared library).
 std::string executablePath();
-// Directory of the running executable, whatever $VEMBRIX_HOME says: where the files that
-// ship with the program lie (printer libraries, pictures). No trailing separator.
+// Directory of the running executable, whatever $VEMBRIX_HOME says. No trailing separator.
 std::string executableDirectory();
-// Directory that holds the files the system keeps beside the program: the
-// executable's directory, or $VEMBRIX_HOME when that is set. No trailing separator.
+// Directory of the shared libraries that ship with the program: the executable's
+// directory, or the private library folder of an installed program.
+std::string libraryDirectory();
+// Directory of the pictures that ship with the program: the executable's directory, or
+// <prefix>/share/vembrix of an installed program.
+std::string dataDirectory();
+// Directory that holds the files the system keeps beside the program (vembrix.ini, Log/,
+// marker files): $VEMBRIX_HOME when that is set; otherwise the executable's directory,
+// or, for an installed program, the user's configuration folder "vembrix" (made when
+// missing). No trailing separator.
 std::string programDirectory();
+// $XDG_CONFIG_HOME/<name>, or ~/.config/<name> when XDG_CONFIG_HOME is unset, empty or
+// relative; the folders missing on the way are made, for the user only. Empty when the
+// user has no home folder.
+std::string userConfigFolder(std::string_view name);
+
 // Text after the last separator.
 std::string fileNameOf(std::string_view path);
 // Text before the last separator ("." when there is none).

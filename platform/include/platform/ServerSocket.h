@@ -19,6 +19,7 @@ namespace platform {
 inline constexpr unsigned kSocketAccept = 1;  // a connection waits to be accepted
 inline constexpr unsigned kSocketRead = 2;    // bytes wait to be read
 inline constexpr unsigned kSocketClose = 4;   // the peer closed or the connection failed
+inline constexpr unsigned kSocketWrite = 8;   // the send buffer has room
 
 struct PeerAddress {
     std::string text;  // dotted-decimal
@@ -74,6 +75,7 @@ struct NetworkEvents {
     bool accept = false;
     bool read = false;
     bool close = false;
+    bool write = false;
     // System error codes that came with the news (0 when none).
     int acceptError = 0;
     int readError = 0;
@@ -95,11 +97,12 @@ public:
     // False when the wake-up could not be made.
     bool valid() const;
 
-    enum class Outcome { Ready, Woken, Failed };
-    // Waits without time-out until one of the sockets (at most kMaxSockets) has news
-    // it selected, or wake() is called. On Ready, `ready` holds the indexes of the
-    // sockets with news, ascending.
-    Outcome wait(const std::vector<ServerSocket*>& sockets, std::vector<size_t>& ready);
+    enum class Outcome { Ready, Woken, TimedOut, Failed };
+    // Waits until one of the sockets (at most kMaxSockets) has news it selected, wake()
+    // is called, or `timeoutMs` pass (-1: no time-out). On Ready, `ready` holds the
+    // indexes of the sockets with news, ascending.
+    Outcome wait(const std::vector<ServerSocket*>& sockets, std::vector<size_t>& ready,
+                 int timeoutMs = -1);
     // Ends the current wait, or the next one if none is under way.
     void wake();
     // The news the last wait saw on the socket, which is then forgotten. False when the

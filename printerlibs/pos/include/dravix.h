@@ -54,6 +54,7 @@ typedef char16_t cvn_wchar;
 #define DRAVIX_E_DOES_NOT_FIT (-8)  /* the code or data cannot fit the paper or the symbol */
 #define DRAVIX_E_FILE (-9)          /* the image file is missing or cannot be read */
 #define DRAVIX_E_TOO_MANY (-10)     /* too many open printers in this process */
+#define DRAVIX_E_NO_CODE_PAGE (-11) /* automatic encoding: a character is in no character table */
 
 /* Port types of selectInterface (the port library's numbers). */
 #define DRAVIX_PORT_WIRELESS 1

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "AutoEncoding.h"
 #include "Barcodes.h"
 #include "EscPos.h"
 #include "Raster.h"
@@ -48,6 +49,8 @@ const char* resultText(int result) {
             return "does not fit";
         case DRAVIX_E_FILE:
             return "file cannot be read";
+        case DRAVIX_E_NO_CODE_PAGE:
+            return "character in no code page";
         default:
             return "error";
     }
@@ -268,29 +271,47 @@ int PosService::printText(const cvn_wchar* text, const int* attributes) {
         textcoding::checkedText(reinterpret_cast<const char16_t*>(text), kMaxTextUnits);
     if (!checked)
         return record(kMethod, DRAVIX_E_BAD_ARGUMENT);
-    std::string bytes;
+    bool automatic;
     bool selectFirst;
+    bool fromUtf8;
     textcoding::CodePage page;
     {
         std::lock_guard<std::mutex> guard(mutex_);
+        automatic = automaticEncoding_;
         selectFirst = !encodingSent_;
+        fromUtf8 = utf8Selected_;
         page = codePage_;
-        // The printer may still be in the table a previous user left it in.
-        if (selectFirst)
-            bytes = textcoding::selectBytes(page, utf8Selected_);
     }
-    bytes += textAttributes(attributes);
-    bytes += textcoding::encode(*checked, page);
-    int result = emit(std::move(bytes));
-    if (result == DRAVIX_SUCCESS && selectFirst) {
+    std::optional<textcoding::EncodedText> encoded;
+    if (automatic)
+        encoded = textcoding::encodeAutomatic(
+            *checked, selectFirst ? std::nullopt : std::optional(page), fromUtf8);
+    else  // the printer may still be in the table a previous user left it in
+        encoded =
+            textcoding::EncodedText{selectFirst ? textcoding::selectBytes(page, fromUtf8) : "",
+                                    textcoding::encode(*checked, page), page};
+    if (!encoded)
+        return record(kMethod, DRAVIX_E_NO_CODE_PAGE);
+    int result = emit(encoded->select + textAttributes(attributes) + encoded->text);
+    if (result == DRAVIX_SUCCESS) {
         std::lock_guard<std::mutex> guard(mutex_);
         encodingSent_ = true;
+        if (automatic) {
+            codePage_ = encoded->last;
+            utf8Selected_ = false;
+        }
     }
     return record(kMethod, result);
 }
 
 int PosService::setTextEncoding(int codePage) {
     const char* kMethod = "PosService::setTextEncoding";
+    if (codePage == textcoding::kAutomatic) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        automaticEncoding_ = true;
+        encodingSent_ = false;  // the next text selects its table whatever came before
+        return record(kMethod, DRAVIX_SUCCESS);
+    }
     std::optional<textcoding::CodePage> page = textcoding::find(codePage);
     if (!page)
         return record(kMethod, DRAVIX_E_NOT_SUPPORTED);
@@ -305,6 +326,7 @@ int PosService::setTextEncoding(int codePage) {
         codePage_ = *page;
         utf8Selected_ = page->kind == textcoding::Kind::Utf8;
         encodingSent_ = true;
+        automaticEncoding_ = false;
     }
     return record(kMethod, result);
 }
@@ -328,6 +350,7 @@ int PosService::setCharacterset(int table) {
             codePage_ = *known;
         utf8Selected_ = false;
         encodingSent_ = true;
+        automaticEncoding_ = false;
     }
     return record(kMethod, result);
 }

@@ -97,6 +97,8 @@ private:
     int timeoutMs_ = kDefaultTimeoutMs;
     textcoding::CodePage codePage_{};
     bool encodingSent_ = false;
+    // Until a code page is chosen, each text picks the character tables it needs.
+    bool automaticEncoding_ = true;
     bool utf8Selected_ = false;
     bool inTransaction_ = false;
     std::string transaction_;

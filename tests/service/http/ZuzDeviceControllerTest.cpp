@@ -225,26 +225,83 @@ TEST_F(DeviceControllerTest, WorkerRunsJobsInArrivalOrderForAllPrinters) {
     EXPECT_EQ("02134", seen);
 }
 
-TEST_F(DeviceControllerTest, UncollectedResultsAreDroppedOldestFirstBeyondTheLimit) {
+TEST_F(DeviceControllerTest, UncollectedResultsAreBoundedPerPrinterSoNoPageEvictsAnother) {
     auto opts = options();
-    opts.maxUncollected = 2;
+    opts.maxUncollectedPerPrinter = 2;
     CZuzDeviceController controller(bridges(), opts);
-    std::vector<std::string> ids;
-    for (int i = 0; i < 3; ++i) {
+    auto queue = [&](const std::string& printer) {
         std::string message;
-        controller.AddRequest(R"({"id":4,"mode":1,"functions":{"data":"x"}})", "Till", false,
+        controller.AddRequest(R"({"id":4,"mode":1,"functions":{"data":"x"}})", printer, false,
                               message);
-        ids.push_back(responseIdOf(message));
-    }
-    // The third result to finish pushes the first out.
-    const std::string dropped = "ResponseID:" + ids[0] + ", state=success dropped";
-    for (int i = 0; i < 2000 && !traced(dropped); ++i)
+        return responseIdOf(message);
+    };
+    const std::string label = queue("Labels");
+    const std::string nowhere = queue("Nowhere");
+    std::vector<std::string> till;
+    for (int i = 0; i < 3; ++i)
+        till.push_back(queue("Till"));
+    const std::string elsewhere[] = {queue("Elsewhere"), queue("Elsewhere")};
+    // The third Till result pushes the first out; two more for printers that are not
+    // configured push out the first of theirs, never another printer's.
+    const std::string dropped = "ResponseID:" + till[0] + ", state=success dropped";
+    const std::string droppedUnknown = "ResponseID:" + nowhere + ", state=not exist dropped";
+    for (int i = 0; i < 2000 && !(traced(dropped) && traced(droppedUnknown)); ++i)
         std::this_thread::sleep_for(10ms);
     std::string message;
-    EXPECT_EQ(kStateSuccess, controller.CheckZuzStatus("Till", ids[2], message, 20s));
-    EXPECT_EQ(kStateSuccess, controller.CheckZuzStatus("Till", ids[1], message, 20s));
-    EXPECT_EQ(kStateNotFound, controller.CheckZuzStatus("Till", ids[0], message, 0s));
+    EXPECT_EQ(kStateSuccess, controller.CheckZuzStatus("Labels", label, message, 20s));
+    EXPECT_EQ(kStateSuccess, controller.CheckZuzStatus("Till", till[2], message, 20s));
+    EXPECT_EQ(kStateSuccess, controller.CheckZuzStatus("Till", till[1], message, 20s));
+    EXPECT_EQ(kStateNotFound, controller.CheckZuzStatus("Till", till[0], message, 0s));
+    EXPECT_EQ(kStateNotFound, controller.CheckZuzStatus("Nowhere", nowhere, message, 0s));
+    EXPECT_EQ(kStateNotFound, controller.CheckZuzStatus("Elsewhere", elsewhere[1], message, 20s));
     EXPECT_TRUE(traced(dropped));
+}
+
+TEST_F(DeviceControllerTest, UncollectedResultsAreDroppedOnceTheyOutliveTheirLifetime) {
+    auto opts = options();
+    opts.uncollectedLifetime = 50ms;
+    opts.idlePeriod = 10ms;
+    CZuzDeviceController controller(bridges(), opts);
+    std::string message;
+    controller.AddRequest(R"({"id":4,"mode":1,"functions":{"data":"x"}})", "Till", false, message);
+    const std::string id = responseIdOf(message);
+    const std::string dropped = "ResponseID:" + id + ", state=success dropped: uncollected for 50";
+    for (int i = 0; i < 2000 && !traced(dropped); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(traced(dropped));
+    EXPECT_EQ(kStateNotFound, controller.CheckZuzStatus("Till", id, message, 0s));
+}
+
+TEST_F(DeviceControllerTest, AStatusQueryWaitsNoLongerThanTheCapWhateverItAsks) {
+    CZuzDeviceController controller(bridges(), options());
+    CZuzDeviceController::StatusPoll poll;
+    std::string message;
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_EQ(kStateReady, controller.startStatusQuery(
+                               R"({"ResponseID":"NOSUCHID","RequestID":1,"Timeout":2147483647})",
+                               "Till", message, poll));
+    EXPECT_LE(poll.deadline - before,
+              std::chrono::seconds(CZuzDeviceController::kMaxQueryTimeoutSeconds) + 1s);
+    EXPECT_FALSE(controller.continuePoll(poll, message)) << "answered before its time";
+}
+
+TEST_F(DeviceControllerTest, ShutdownCountsTheQueuedJobsItDeletesUnrun) {
+    auto opts = options();
+    opts.stopLimit = 20ms;
+    CZuzDeviceController controller(bridges(), opts);
+    pos.hold();  // the first job keeps the worker until shutdown has given up on it
+    std::string message;
+    for (int i = 0; i < 4; ++i)
+        controller.AddRequest(R"({"mode":1,"functions":{"data":"x"}})", "Till", false, message);
+    ASSERT_TRUE(pos.waitForJobs(1));
+    size_t notRun = 0;
+    EXPECT_FALSE(controller.shutdown(&notRun));
+    EXPECT_EQ(3u, notRun);
+    EXPECT_TRUE(traced("3 queued jobs were not run"));
+    pos.release();
+    for (int i = 0; i < 2000 && !traced("ReadThread End"); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(1u, pos.jobs().size());
 }
 
 TEST_F(DeviceControllerTest, ShutdownLeavesAStuckWorkerNothingFreedToTouch) {

@@ -14,6 +14,7 @@
 
 #include "DecoderRecorder.h"
 #include "EscPosDecoder.h"
+#include "LoopbackSockets.h"
 #include "VirtualPrinter.h"
 
 namespace {
@@ -100,19 +101,6 @@ TEST(VirtualPrinterDecoder, AnswersFollowTheConditionAndOnlyAGatewayClaimsToBeOn
     EXPECT_EQ(vprinter::EscPosDecoder::automaticStatusBlock(cover), std::string("\x38\0\0\0", 4));
 }
 
-int connectTo(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // Reads until `count` bytes came or the wait ran out.
 std::string readSome(int fd, size_t count) {
     std::string out;
@@ -134,7 +122,7 @@ TEST(VirtualPrinterServer, AGatewayPacketSplitOverReadsReachesItsChannelAndIsAns
     options.gateway = true;
     vprinter::VirtualPrinter printer(options);
     ASSERT_TRUE(printer.start());
-    int fd = connectTo(printer.ports()[0]);
+    int fd = vprinter::connectLoopback(printer.ports()[0]);
     ASSERT_GE(fd, 0);
     std::string packet = std::string("CVN\x0c\x00\x06", 6) + "hi\n\x1dI\x43";
     ASSERT_EQ(::send(fd, packet.data(), 4, 0), 4);
@@ -155,7 +143,7 @@ TEST(VirtualPrinterServer, TheControlPortTakesFaultsAndShowsTheJournal) {
     options.controlPort = true;
     vprinter::VirtualPrinter printer(options);
     ASSERT_TRUE(printer.start());
-    int printerFd = connectTo(printer.ports()[0]);
+    int printerFd = vprinter::connectLoopback(printer.ports()[0]);
     ASSERT_GE(printerFd, 0);
     // Automatic status asked for: the first block comes at once, the next on a change.
     ASSERT_EQ(::send(printerFd,
@@ -164,7 +152,7 @@ TEST(VirtualPrinterServer, TheControlPortTakesFaultsAndShowsTheJournal) {
                      3, 0),
               3);
     EXPECT_EQ(readSome(printerFd, 4), std::string("\x10\0\0\0", 4));
-    int control = connectTo(printer.controlPort());
+    int control = vprinter::connectLoopback(printer.controlPort());
     ASSERT_GE(control, 0);
     std::string lines = "cover open\nbogus\njournal\n";
     ASSERT_EQ(::send(control, lines.data(), lines.size(), 0), static_cast<ssize_t>(lines.size()));
@@ -190,7 +178,7 @@ TEST(VirtualPrinterServer, AnAutoPortJudgesTheLanguageByTheFirstBytesThatAreNotL
     options.listeners = {{0, "auto"}};
     vprinter::VirtualPrinter printer(options);
     ASSERT_TRUE(printer.start());
-    int fd = connectTo(printer.ports()[0]);
+    int fd = vprinter::connectLoopback(printer.ports()[0]);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::send(fd, "\r\n", 2, 0), 2);
     for (int i = 0; i < 500 && printer.rawBytes() != std::vector<std::string>{"\r\n"}; ++i)
