@@ -18,6 +18,11 @@ std::string taken(gchar* text) {
     return copy;
 }
 
+void appendOption(const char* variable, const std::string& option) {
+    const char* current = std::getenv(variable);
+    setenv(variable, ((current && *current ? std::string(current) + ":" : "") + option).c_str(), 1);
+}
+
 }  // namespace
 
 void UsbTestbed::enterMockEnvironment(char** argv) {
@@ -27,9 +32,8 @@ void UsbTestbed::enterMockEnvironment(char** argv) {
         return;
     setenv("LD_PRELOAD", (current.empty() ? kPreload : current + ":" + kPreload).c_str(), 1);
     // The sanitizer's runtime would want to come first among the preloaded libraries.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    std::string options = asan ? std::string(asan) + ":" : "";
-    setenv("ASAN_OPTIONS", (options + "verify_asan_link_order=0").c_str(), 1);
+    appendOption("ASAN_OPTIONS", "verify_asan_link_order=0");
+    appendOption("TSAN_OPTIONS", "suppressions=" UMOCKDEV_TSAN_SUPPRESSIONS);
     execv("/proc/self/exe", argv);
     throw std::runtime_error("cannot run the tests under umockdev");
 }

@@ -40,6 +40,8 @@ vembrix_add_test(NAME usb_port_tests
   LIBS cvnport_core vprinter_core PkgConfig::UMOCKDEV ${CMAKE_DL_LIBS}
   LABELS threads)
 target_include_directories(usb_port_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(usb_port_tests PRIVATE
+  UMOCKDEV_TSAN_SUPPRESSIONS="${CMAKE_CURRENT_LIST_DIR}/umockdev.tsan")
 target_compile_definitions(usb_port_tests PRIVATE CVNPORT_LIBRARY="$<TARGET_FILE:cvnport>")
 add_dependencies(usb_port_tests cvnport)
 
@@ -63,5 +65,6 @@ vembrix_add_test(NAME attached_printers_tests
   LABELS slow)
 target_include_directories(attached_printers_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}
                            ${CMAKE_SOURCE_DIR}/tests/service/http)
-target_compile_definitions(attached_printers_tests PRIVATE VEMBRIX_BINARY="$<TARGET_FILE:vembrix>")
+target_compile_definitions(attached_printers_tests PRIVATE VEMBRIX_BINARY="$<TARGET_FILE:vembrix>"
+  UMOCKDEV_TSAN_SUPPRESSIONS="${CMAKE_CURRENT_LIST_DIR}/umockdev.tsan")
 add_dependencies(attached_printers_tests vembrix cvnport Dravix cvnlblapi)
