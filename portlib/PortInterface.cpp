@@ -488,6 +488,12 @@ void CPortInterface::WaitForData(int ms) {
                          [this, seen] { return deliveries_ != seen; });
 }
 
+void CPortInterface::SleepAfterWrite(int afterSleep) const {
+    int pause = afterSleep > 0 ? afterSleep : afterSleep == 0 ? sleepAfterWriting.load() : 0;
+    if (pause > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+}
+
 bool CPortInterface::BeginProbe() {
     std::lock_guard<std::mutex> guard(writeGateMutex_);
     if (writesUnderWay_ > 0)

@@ -113,6 +113,8 @@ protected:
     // The read thread's pause between two reads: up to `ms`, ending early on a stop. A port
     // with an event source for its device's data overrides it to end early on data too.
     virtual void PauseBetweenReads(int ms);
+    // After a piece written: `afterSleep` when above 0, else the sleep-after-writing time.
+    void SleepAfterWrite(int afterSleep) const;
     // The idle link probe of a port may go out only between two Writes: true when it may
     // go now, and then no Write starts until EndProbe.
     bool BeginProbe();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "DevManHelper.h"
 #include "PortCom.h"
 #include "PortLpt.h"
 #include "PortNet.h"
@@ -58,7 +59,7 @@ std::shared_ptr<CPortInterface> CPortListMng::makePort(int portType) {
 }
 
 CPortListMng::CPortListMng(std::shared_ptr<IDriverPortHelper> driverPorts, PortFactory factory)
-    : driverPorts_(driverPorts ? std::move(driverPorts) : std::make_shared<CNoDriverPortHelper>()),
+    : driverPorts_(driverPorts ? std::move(driverPorts) : std::make_shared<CDevManHelper>()),
       factory_(factory ? std::move(factory) : PortFactory(&CPortListMng::makePort)) {}
 
 CPortListMng::~CPortListMng() {
@@ -136,8 +137,18 @@ const char* CPortListMng::dataTraceName(int portType) {
     }
 }
 
-bool CPortListMng::usesDriverPort(const std::string& portName) {
-    return portName.compare(0, 3, "COM") == 0 || portName.compare(0, 3, "LPT") == 0;
+bool CPortListMng::usesDriverPort(const CPortInterface& port) {
+    if (port.deviceName.empty())
+        return false;
+    switch (port.portType) {
+        case CVN_PORT_BLUETOOTH:
+        case CVN_PORT_SERIAL:
+        case CVN_PORT_USB:
+        case CVN_PORT_PARALLEL:
+            return true;
+        default:
+            return false;
+    }
 }
 
 void CPortListMng::SetTrace(int traceLevel, bool dataTrace) {
@@ -310,15 +321,19 @@ int CPortListMng::OpenPort(int portId, int deviceId) {
         return openCount;
     }
 
-    if (usesDriverPort(port->portName))
-        driverPorts_->moveDriverPort(port->deviceName);
+    if (usesDriverPort(*port))
+        driverPorts_->moveDriverPort(portId, port->deviceName);
+    // A port that does not stay open gives the print queues back at once: nothing else
+    // would (a host removes a port it could not open without closing it).
     if (!port->OpenPort()) {
         port->ClosePort();
+        RestoreDriverPort(*port, portId);
         TraceWrite(portId, 1, kMethod, __LINE__, "-<retVal : %d>", 0);
         return 0;
     }
     if (!port->IsConnected()) {
         port->ClosePort();
+        RestoreDriverPort(*port, portId);
         TraceWrite(portId, 1, kMethod, __LINE__, "-<retVal : %d>", 1);
         return 1;
     }
@@ -345,9 +360,13 @@ void CPortListMng::FinalClose(CPortInterface& port, int portId) {
         if (Entry* entry = FindLocked(portId))
             entry->deviceOpens.clear();
     }
-    if (usesDriverPort(port.portName))
-        driverPorts_->restoreDriverPort(port.deviceName);
+    RestoreDriverPort(port, portId);
     TraceDumpClose(portId);
+}
+
+void CPortListMng::RestoreDriverPort(const CPortInterface& port, int portId) {
+    if (usesDriverPort(port))
+        driverPorts_->restoreDriverPort(portId, port.deviceName);
 }
 
 int CPortListMng::ClosePort(int portId, int deviceId) {

@@ -92,7 +92,9 @@ private:
     void MarkDevice(int portId, CPortInterface& port, int deviceId, bool inUse);
     // The last close of a port: device, driver ports and data trace.
     void FinalClose(CPortInterface& port, int portId);
-    static bool usesDriverPort(const std::string& portName);
+    void RestoreDriverPort(const CPortInterface& port, int portId);
+    // Serial, parallel and USB ports keep the print queues off their devices.
+    static bool usesDriverPort(const CPortInterface& port);
 
     std::shared_ptr<IDriverPortHelper> driverPorts_;
     PortFactory factory_;

@@ -4,19 +4,18 @@
 #include <string>
 
 #include "ModelTable.h"
+#include "PortDiscovery.h"
 #include "PortListMng.h"
 #include "PortUsb.h"
+#include "RegistUsb.h"
 #include "TraceLog.h"
 #include "cvnport.h"
-#include "platform/DosDevices.h"
 #include "platform/ModuleHold.h"
 #include "platform/Text.h"
 
 namespace {
 
 using platform::WideString;
-
-constexpr int kLastDosDevice = 254;
 
 CPortListMng& mng();
 
@@ -102,54 +101,18 @@ cvn_bool toBool(bool value) {
     return value ? 1 : 0;
 }
 
-// Appends one group of entries, each followed by "|"; a group joining a list that is
-// not empty is preceded by one more "|".
-void appendGroup(std::string& list, int& count, const std::vector<std::string>& entries) {
-    if (entries.empty())
-        return;
-    if (!list.empty())
-        list += '|';
-    for (const std::string& entry : entries)
-        list += entry + '|';
-    count += static_cast<int>(entries.size());
-}
-
-std::vector<std::string> knownDosDevices(const char* prefix) {
-    platform::DosDeviceMap map = platform::DosDeviceMap::standard();
-    std::vector<std::string> names;
-    for (int number = 1; number <= kLastDosDevice; ++number) {
-        std::string name = prefix + std::to_string(number);
-        if (map.known(name))
-            names.push_back(name);
-    }
-    return names;
-}
-
 // The logic behind each W/A pair, on wide strings.
 int buildPortList(int mask, WideString& out) {
-    std::string list;
-    int count = 0;
-    if (mask & CVN_PORT_USB) {
-        std::vector<std::string> paths;
-        for (const platform::UsbPrinter& record : CPortUsb::Records())
-            paths.push_back(record.devicePath);
-        appendGroup(list, count, paths);
-    }
-    if (mask & (CVN_PORT_BLUETOOTH | CVN_PORT_SERIAL))
-        appendGroup(list, count, knownDosDevices("COM"));
-    if (mask & CVN_PORT_PARALLEL)
-        appendGroup(list, count, knownDosDevices("LPT"));
-    out = toWide(list);
-    return count;
+    discovery::PortList list = discovery::portList(mask);
+    out = toWide(list.text);
+    return list.count;
 }
 
 int usbPidList(WideString& out) {
     std::string list;
-    std::vector<platform::UsbPrinter> records = CPortUsb::Records();
-    for (const platform::UsbPrinter& record : records)
-        list += record.productId + '|';
+    int count = CRegistUsb().ProductIdList(list);
     out = toWide(list);
-    return static_cast<int>(records.size());
+    return count;
 }
 
 bool usbPathByPid(const WideString& productId, WideString& out) {

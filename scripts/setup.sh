@@ -17,6 +17,10 @@ VEMBRIX_PACKAGES+=(scdoc dpkg-dev file systemd desktop-file-utils)
 # The desktop window, and the X server, window manager and X tools of its tests.
 VEMBRIX_PACKAGES+=(qt6-base-dev xvfb icewm xdotool x11-utils)
 
+# libudev and libcups for the printers attached to the computer; umockdev and cups-daemon
+# stand in USB printers and a print spooler in the tests.
+VEMBRIX_PACKAGES+=(libudev-dev libcups2-dev umockdev libumockdev-dev cups-daemon)
+
 install_missing_packages() {
   local missing=()
   for package in "${VEMBRIX_PACKAGES[@]}"; do

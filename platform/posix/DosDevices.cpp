@@ -37,7 +37,7 @@ int deviceNumber(const std::string& name, const char* prefix) {
 
 bool isSerialDeviceNode(std::string_view name) {
     // A prefix with a device after it: "/dev/tty" alone is the controlling terminal.
-    for (std::string_view prefix : {"/dev/tty", "/dev/rfcomm"})
+    for (std::string_view prefix : {"/dev/tty", "/dev/rfcomm", "/dev/pts/"})
         if (name.size() > prefix.size() && name.starts_with(prefix))
             return true;
     return false;

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <system_error>
@@ -148,6 +150,24 @@ bool canOpenForWriting(const std::string& path) {
         return false;
     close(fd);
     return true;
+}
+
+std::string resolvedLinkPath(const std::string& path) {
+    constexpr int kMostLinks = 40;  // as many as the kernel follows
+    std::filesystem::path current = std::filesystem::path(path).lexically_normal();
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        char target[PATH_MAX];
+        ssize_t length = readlink(current.c_str(), target, sizeof target - 1);
+        if (length <= 0)
+            break;
+        std::filesystem::path next(std::string(target, static_cast<size_t>(length)));
+        current = (next.is_absolute() ? next : current.parent_path() / next).lexically_normal();
+    }
+    return current.string();
+}
+
+bool mayReadAndWrite(const std::string& path) {
+    return access(path.c_str(), R_OK | W_OK) == 0;
 }
 
 bool createDirectory(const std::string& path) {

@@ -1,64 +1,104 @@
 #include "platform/UsbPrinters.h"
-#include "platform/Text.h"
+
+#include <libudev.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <cstdlib>
+#include <memory>
+
+#include "DeviceFile.h"
+#include "platform/Text.h"
 
 namespace platform {
-
 namespace {
 
-namespace fs = std::filesystem;
+struct UdevDeleter {
+    void operator()(udev* handle) const { udev_unref(handle); }
+    void operator()(udev_enumerate* handle) const { udev_enumerate_unref(handle); }
+    void operator()(udev_device* handle) const { udev_device_unref(handle); }
+};
+template <typename T>
+using UdevPtr = std::unique_ptr<T, UdevDeleter>;
 
-std::string firstLine(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
-        line.pop_back();
-    return line;
+std::string attribute(udev_device* device, const char* name) {
+    const char* value = udev_device_get_sysattr_value(device, name);
+    return value ? asciiLower(value) : std::string();
 }
 
 // lp2 before lp10.
-int nodeNumber(const std::string& name) {
-    size_t digits = name.find_first_of("0123456789");
-    if (digits == std::string::npos)
-        return -1;
-    return std::atoi(name.c_str() + digits);
+long nodeNumber(const char* sysname) {
+    const char* digits = sysname;
+    while (*digits && (*digits < '0' || *digits > '9'))
+        ++digits;
+    return *digits ? std::strtol(digits, nullptr, 10) : -1;
 }
 
 }  // namespace
 
-std::vector<UsbPrinter> listUsbPrinters(const std::string& sysRoot, const std::string& devRoot) {
-    std::vector<std::pair<int, UsbPrinter>> found;
-    std::error_code error;
-    fs::path classDir = fs::path(sysRoot) / "class" / "usbmisc";
-    for (const fs::directory_entry& entry : fs::directory_iterator(classDir, error)) {
-        std::string name = entry.path().filename().string();
-        if (name.rfind("lp", 0) != 0)
+std::vector<UsbPrinter> listUsbPrinters() {
+    std::vector<std::pair<long, UsbPrinter>> found;
+    UdevPtr<udev> context(udev_new());
+    if (!context)
+        return {};
+    UdevPtr<udev_enumerate> enumeration(udev_enumerate_new(context.get()));
+    if (!enumeration || udev_enumerate_add_match_subsystem(enumeration.get(), "usbmisc") < 0 ||
+        udev_enumerate_add_match_sysname(enumeration.get(), "lp*") < 0 ||
+        udev_enumerate_scan_devices(enumeration.get()) < 0)
+        return {};
+    udev_list_entry* entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration.get())) {
+        UdevPtr<udev_device> node(
+            udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+        if (!node)
             continue;
-        // <class>/lpN/device is the printer interface; its parent is the USB device
-        // that carries the ids.
-        fs::path interface = fs::canonical(entry.path() / "device", error);
-        if (error) {
-            error.clear();
+        const char* devicePath = udev_device_get_devnode(node.get());
+        // The parent is owned by the node.
+        udev_device* usb =
+            udev_device_get_parent_with_subsystem_devtype(node.get(), "usb", "usb_device");
+        if (!devicePath || !usb)
             continue;
-        }
-        fs::path device = interface.parent_path();
-        UsbPrinter printer;
-        printer.devicePath = (fs::path(devRoot) / "usb" / name).string();
-        printer.productId = asciiLower(firstLine(device / "idProduct"));
-        printer.serialNumber = firstLine(device / "serial");
-        found.emplace_back(nodeNumber(name), std::move(printer));
+        UsbPrinter printer{devicePath, attribute(usb, "idVendor"), attribute(usb, "idProduct"),
+                           attribute(usb, "serial")};
+        found.emplace_back(nodeNumber(udev_device_get_sysname(node.get())), std::move(printer));
     }
-    std::sort(found.begin(), found.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<UsbPrinter> printers;
     printers.reserve(found.size());
     for (auto& [number, printer] : found)
         printers.push_back(std::move(printer));
     return printers;
+}
+
+UsbPrinterDevice::UsbPrinterDevice(std::unique_ptr<DeviceFile> file) : file_(std::move(file)) {}
+
+UsbPrinterDevice::~UsbPrinterDevice() = default;
+
+std::unique_ptr<UsbPrinterDevice> UsbPrinterDevice::open(const std::string& path, int& error) {
+    std::unique_ptr<DeviceFile> file = DeviceFile::open(path, error);
+    if (!file)
+        return nullptr;
+    return std::unique_ptr<UsbPrinterDevice>(new UsbPrinterDevice(std::move(file)));
+}
+
+DeviceIo UsbPrinterDevice::read(void* buffer, int length, int timeoutMs) {
+    return file_->readWithin(buffer, length, timeoutMs);
+}
+
+DeviceIo UsbPrinterDevice::write(const void* data, int length, int timeoutMs) {
+    return file_->writeWithin(data, length, timeoutMs);
+}
+
+bool UsbPrinterDevice::waitReadable(int timeoutMs) {
+    return file_->waitReadable(timeoutMs);
+}
+
+void UsbPrinterDevice::drain(int timeoutMs) {
+    file_->drainOutput(timeoutMs, timeoutMs);
+}
+
+void UsbPrinterDevice::cancel() {
+    file_->cancel();
 }
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 // The serial, parallel and USB port classes up to their device open: port name
-// parsing, the failing open and its trace line; and the DOS device map and USB scan
-// that name their devices.
+// parsing, the failing open and its trace line; and the DOS device map that names their
+// devices.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,12 +10,10 @@
 
 #include "PortCom.h"
 #include "PortLpt.h"
-#include "PortUsb.h"
 #include "TempHome.h"
 #include "TraceFiles.h"
 #include "TraceLog.h"
 #include "platform/DosDevices.h"
-#include "platform/UsbPrinters.h"
 
 namespace {
 
@@ -25,10 +23,7 @@ constexpr int kPortId = 100;
 class PortClasses : public ::testing::Test {
 protected:
     void SetUp() override { TraceOpen(kPortId, 2, "Test"); }
-    void TearDown() override {
-        CPortUsb::SetRecordSource(nullptr);
-        TraceClose(kPortId);
-    }
+    void TearDown() override { TraceClose(kPortId); }
     bool traced(const std::string& text) { return tracefiles::contains(home.path(), text); }
 
     TempHome home;
@@ -38,11 +33,11 @@ TEST_F(PortClasses, SerialNameWithoutFieldsKeepsTheDefaults) {
     CPortCom port;
     ASSERT_TRUE(port.CreateDeviceOption(32, "com3"));
     EXPECT_EQ(port.deviceName, "COM3");
-    EXPECT_EQ(port.baudRate, 115200);
-    EXPECT_EQ(port.dataBits, 8);
-    EXPECT_EQ(port.parity, 0);
-    EXPECT_EQ(port.stopBits, 0);
-    EXPECT_EQ(port.flowControl, CPortCom::kFlowDtrDsr);
+    EXPECT_EQ(port.line.baudRate, 115200);
+    EXPECT_EQ(port.line.dataBits, 8);
+    EXPECT_EQ(port.line.parity, 0);
+    EXPECT_EQ(port.line.stopBits, 0);
+    EXPECT_EQ(port.line.flowControl, platform::SerialLine::kFlowHardware);
     EXPECT_EQ(port.settingGiven, (std::array<bool, 5>{}));
     EXPECT_EQ(port.timeouts.readConstant, 50);
     EXPECT_EQ(port.timeouts.writeConstant, 5000);
@@ -53,33 +48,33 @@ TEST_F(PortClasses, SerialFieldsSetTheLineInOrder) {
     CPortCom port;
     ASSERT_TRUE(port.CreateDeviceOption(32, "COM12:9600"));
     EXPECT_EQ(port.deviceName, "COM12");
-    EXPECT_EQ(port.baudRate, 9600);
+    EXPECT_EQ(port.line.baudRate, 9600);
     EXPECT_EQ(port.settingGiven, (std::array<bool, 5>{true, false, false, false, false}));
 
     CPortCom full;
     ASSERT_TRUE(full.CreateDeviceOption(32, "COM3:19200:7:2:2:2"));
-    EXPECT_EQ(full.baudRate, 19200);
-    EXPECT_EQ(full.dataBits, 7);
-    EXPECT_EQ(full.parity, 2);
-    EXPECT_EQ(full.stopBits, 2);
-    EXPECT_EQ(full.flowControl, CPortCom::kFlowNone);
+    EXPECT_EQ(full.line.baudRate, 19200);
+    EXPECT_EQ(full.line.dataBits, 7);
+    EXPECT_EQ(full.line.parity, 2);
+    EXPECT_EQ(full.line.stopBits, 2);
+    EXPECT_EQ(full.line.flowControl, platform::SerialLine::kFlowNone);
 
     // A field that is no number is left alone.
     CPortCom odd;
     ASSERT_TRUE(odd.CreateDeviceOption(32, "COM3:fast:7"));
-    EXPECT_EQ(odd.baudRate, 115200);
-    EXPECT_EQ(odd.dataBits, 7);
+    EXPECT_EQ(odd.line.baudRate, 115200);
+    EXPECT_EQ(odd.line.dataBits, 7);
     EXPECT_EQ(odd.settingGiven, (std::array<bool, 5>{false, true, false, false, false}));
 }
 
 TEST_F(PortClasses, BluetoothForcesTheLineSettings) {
     CPortCom port;
     ASSERT_TRUE(port.CreateDeviceOption(4, "COM5:9600:7:1:1:1"));
-    EXPECT_EQ(port.baudRate, 9600);
-    EXPECT_EQ(port.dataBits, 8);
-    EXPECT_EQ(port.parity, 0);
-    EXPECT_EQ(port.stopBits, 0);
-    EXPECT_EQ(port.flowControl, 0);
+    EXPECT_EQ(port.line.baudRate, 9600);
+    EXPECT_EQ(port.line.dataBits, 8);
+    EXPECT_EQ(port.line.parity, 0);
+    EXPECT_EQ(port.line.stopBits, 0);
+    EXPECT_EQ(port.line.flowControl, 0);
 }
 
 TEST_F(PortClasses, SerialRejectsOtherNames) {
@@ -94,8 +89,8 @@ TEST_F(PortClasses, SerialDeviceNodeKeepsItsPathAndTakesTheLineFields) {
     ASSERT_TRUE(port.CreateDeviceOption(32, "/dev/ttyUSB0:19200:8:0:0:2"));
     EXPECT_EQ(port.deviceName, "/dev/ttyUSB0");
     EXPECT_EQ(port.devicePath(), "/dev/ttyUSB0");
-    EXPECT_EQ(port.baudRate, 19200);
-    EXPECT_EQ(port.flowControl, CPortCom::kFlowNone);
+    EXPECT_EQ(port.line.baudRate, 19200);
+    EXPECT_EQ(port.line.flowControl, platform::SerialLine::kFlowNone);
     CPortCom bluetooth;
     ASSERT_TRUE(bluetooth.CreateDeviceOption(4, "/dev/rfcomm0"));
     EXPECT_EQ(bluetooth.devicePath(), "/dev/rfcomm0");
@@ -137,47 +132,6 @@ TEST_F(PortClasses, ParallelNameAndOpen) {
         port.ClosePort();
     }
     EXPECT_TRUE(traced("CPortLpt::~CPortLpt"));
-}
-
-class UsbLookup : public PortClasses {
-protected:
-    void attach(std::vector<platform::UsbPrinter> printers) {
-        CPortUsb::SetRecordSource([printers] { return printers; });
-    }
-};
-
-TEST_F(UsbLookup, NumberedNamesCountFromOneAndStopAtTheLast) {
-    attach({{"/dev/usb/lp0", "0101", "SN-A"}, {"/dev/usb/lp1", "0202", "SN-B"}});
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("USB01"), "/dev/usb/lp0");
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("usb1"), "/dev/usb/lp0");
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("USB"), "/dev/usb/lp0");
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("USB02"), "/dev/usb/lp1");
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("USB05"), "/dev/usb/lp1");
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("usb001"), "");
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("usbx"), "");
-    attach({});
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("USB"), "");
-}
-
-TEST_F(UsbLookup, ProductIdsSerialNumbersAndPaths) {
-    attach({{"/dev/usb/lp0", "0101", "SN-A"},
-            {"/dev/usb/lp1", "0202", "SN-B"},
-            {"/dev/usb/lp2", "0101", "SN-C"}});
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("PID_0101"), "/dev/usb/lp0|/dev/usb/lp2");
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("0202"), "/dev/usb/lp1");
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("PID_01"), "");
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("sn-b"), "/dev/usb/lp1");
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("/dev/usb/lp9"), "/dev/usb/lp9");
-    EXPECT_EQ(CPortUsb::ConvertDevicePath("\\\\?\\usb#vid"), "\\\\?\\usb#vid");
-    EXPECT_EQ(CPortUsb::DevicePathsByProductId("0303"), "");
-
-    CPortUsb port;
-    port.portId = kPortId;
-    ASSERT_TRUE(port.CreateDeviceOption(16, "USB02"));
-    EXPECT_EQ(port.deviceName, "/dev/usb/lp1");
-    EXPECT_FALSE(port.OpenPort());
-    EXPECT_TRUE(traced("<ERROR> -port is INVALID_HANDLE_VALUE, GetLastError("));
-    port.ClosePort();
 }
 
 class DosDevices : public ::testing::Test {
@@ -223,35 +177,6 @@ TEST_F(DosDevices, LinksInTheMapFolderWin) {
     EXPECT_FALSE(map.known("LPT1"));
     // The standard map reads the program directory.
     EXPECT_TRUE(platform::DosDeviceMap::standard().known("COM3"));
-}
-
-TEST(UsbPrinterScan, ReadsIdsFromTheUsbDeviceOfEachPrinterNode) {
-    TempHome home;
-    auto device = [&](const std::string& usb, const std::string& node, const std::string& pid,
-                      const std::string& serial) {
-        fs::path dev = fs::path(home.file("sys/devices/usb1")) / usb;
-        fs::create_directories(dev / (usb + ":1.0"));
-        home.writeFile("sys/devices/usb1/" + usb + "/idProduct", pid + "\n");
-        if (!serial.empty())
-            home.writeFile("sys/devices/usb1/" + usb + "/serial", serial + "\n");
-        fs::path entry = fs::path(home.file("sys/class/usbmisc")) / node;
-        fs::create_directories(entry);
-        fs::create_directory_symlink(dev / (usb + ":1.0"), entry / "device");
-    };
-    device("1-1", "lp10", "0A0B", "S1");
-    device("1-2", "lp2", "0101", "");
-    fs::create_directories(home.file("sys/class/usbmisc/hiddev0"));
-
-    std::vector<platform::UsbPrinter> found = platform::listUsbPrinters(home.file("sys"), "/dev");
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0].devicePath, "/dev/usb/lp2");
-    EXPECT_EQ(found[0].productId, "0101");
-    EXPECT_EQ(found[0].serialNumber, "");
-    EXPECT_EQ(found[1].devicePath, "/dev/usb/lp10");
-    EXPECT_EQ(found[1].productId, "0a0b");
-    EXPECT_EQ(found[1].serialNumber, "S1");
-
-    EXPECT_TRUE(platform::listUsbPrinters(home.file("nothing"), "/dev").empty());
 }
 
 }  // namespace

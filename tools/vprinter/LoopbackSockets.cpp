@@ -59,9 +59,16 @@ int acceptConnection(int listenFd) {
 
 bool sendEverything(int fd, std::string_view bytes) {
     size_t done = 0;
+    bool socket = true;
     // Bounded: a peer that stops reading cannot hold this thread for long.
     for (int attempt = 0; done < bytes.size() && attempt < 1000; ++attempt) {
-        ssize_t sent = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        ssize_t sent = socket ? ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL)
+                              : ::write(fd, bytes.data() + done, bytes.size() - done);
+        // A serial line's terminal takes plain writes.
+        if (sent < 0 && errno == ENOTSOCK) {
+            socket = false;
+            continue;
+        }
         if (sent > 0) {
             done += static_cast<size_t>(sent);
             continue;

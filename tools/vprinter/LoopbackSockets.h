@@ -15,7 +15,7 @@ int acceptConnection(int listenFd);
 // A blocking connection to 127.0.0.1:`port`, as a host opens one; -1 when refused.
 int connectLoopback(int port);
 // Sends all bytes, waiting briefly while the peer's buffers are full; false when the
-// connection failed or stayed full.
+// connection failed or stayed full. A terminal's descriptor is written to likewise.
 bool sendEverything(int fd, std::string_view bytes);
 int makeWakeFd();
 void wake(int wakeFd);

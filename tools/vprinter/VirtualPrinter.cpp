@@ -16,6 +16,9 @@ constexpr size_t kReadChunk = 64 * 1024;
 constexpr size_t kMaxControlLine = 1024;
 constexpr int kNoChannel = -1;
 constexpr size_t kPacketHeader = 6;
+// How often a serial port nobody holds is looked at for a host that opened it.
+constexpr int kTerminalLookMs = 50;
+constexpr int kIdlePollMs = 1000;
 
 std::string framed(int channel, std::string_view payload) {
     std::string out = "CVN";
@@ -34,6 +37,9 @@ struct VirtualPrinter::Connection {
     int port = 0;
     std::string language;
     bool control = false;
+    // The serial port's connection: its node, and whether a host holds it now.
+    std::string device;
+    bool attached = false;
     // Gateway bytes not yet a whole packet, the first blanks of an "auto" connection, or
     // a control line.
     std::string pending;
@@ -116,12 +122,16 @@ struct VirtualPrinter::Stream : DecoderContext {
         Json::Value out;
         out["connection"] = connection.number;
         out["port"] = connection.port;
+        if (!connection.device.empty())
+            out["device"] = connection.device;
         out["language"] = decoder->language();
         if (channel != kNoChannel)
             out["channel"] = channel;
         return out;
     }
     const VirtualPrinterOptions::Listener& listener() const {
+        if (!connection.device.empty())
+            return *printer.options_.serial;
         for (size_t i = 0; i < printer.ports_.size(); ++i)
             if (printer.ports_[i] == connection.port)
                 return printer.options_.listeners[i];
@@ -129,6 +139,9 @@ struct VirtualPrinter::Stream : DecoderContext {
     }
     void reply(std::string_view bytes) override {
         std::string out = channel == kNoChannel ? std::string(bytes) : framed(channel, bytes);
+        // Nobody holds the serial port: an answer would wait for the next host.
+        if (!connection.device.empty() && !connection.attached)
+            return;
         if (printer.holding_)
             held += out;
         else
@@ -174,6 +187,17 @@ bool VirtualPrinter::start() {
         closeListeners();
         return false;
     }
+    if (options_.serial && !terminalConnection_) {
+        if (terminal_.fd() < 0 && !terminal_.open()) {
+            closeListeners();
+            closeControl();
+            return false;
+        }
+        terminalConnection_ = std::make_unique<Connection>();
+        terminalConnection_->fd = terminal_.fd();
+        terminalConnection_->language = options_.serial->language;
+        terminalConnection_->device = terminal_.devicePath();
+    }
     if (!loop_.start([this] { pass(); })) {
         closeListeners();
         closeControl();
@@ -190,6 +214,8 @@ void VirtualPrinter::stop() {
     started_ = false;
     while (!connections_.empty())
         close(connections_.size() - 1);
+    if (terminalConnection_ && terminalConnection_->attached)
+        detachTerminal();
     closeListeners();
     closeControl();
     if (previews_)
@@ -319,8 +345,18 @@ void VirtualPrinter::pass() {
         bool reading = connection->control || !stalled_;
         entries.push_back({connection->fd, static_cast<short>(reading ? POLLIN : 0), 0});
     }
+    // A serial port a host holds wakes the wait with its bytes; one nobody holds would
+    // report its hang-up all the time, so it is looked at every little while instead.
+    int timeout = kIdlePollMs;
+    if (terminalConnection_ && terminalConnection_->attached && !stalled_)
+        entries.push_back({terminalConnection_->fd, POLLIN, 0});
+    else if (terminalConnection_)
+        timeout = kTerminalLookMs;
     // The time-out only bounds the wait; every change wakes it at once.
-    if (::poll(entries.data(), entries.size(), 1000) <= 0)
+    int ready = ::poll(entries.data(), entries.size(), timeout);
+    if (terminalConnection_ && !stalled_)
+        serveTerminal();
+    if (ready <= 0)
         return;
     if (entries[0].revents & POLLIN)
         drainWake(loop_.wakeFd());
@@ -361,9 +397,15 @@ void VirtualPrinter::accept(int listenFd, int port, const std::string& language,
 
 void VirtualPrinter::readFrom(Connection& connection) {
     char buffer[kReadChunk];
-    ssize_t got = ::recv(connection.fd, buffer, sizeof buffer, 0);
+    bool terminal = !connection.device.empty();
+    ssize_t got = terminal ? ::read(connection.fd, buffer, sizeof buffer)
+                           : ::recv(connection.fd, buffer, sizeof buffer, 0);
     if (got < 0 && (errno == EAGAIN || errno == EINTR))
         return;
+    if (got <= 0 && terminal) {
+        detachTerminal();
+        return;
+    }
     if (got <= 0) {
         ::close(connection.fd);
         connection.fd = -1;
@@ -464,6 +506,19 @@ void VirtualPrinter::receiveControl(Connection& connection, std::string_view byt
 
 void VirtualPrinter::close(size_t index) {
     Connection& connection = *connections_[index];
+    finishStreams(connection);
+    if (connection.fd >= 0)
+        ::close(connection.fd);
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!connection.control)
+            --open_;
+    }
+    connections_.erase(connections_.begin() + static_cast<std::ptrdiff_t>(index));
+    changed_.notify_all();
+}
+
+void VirtualPrinter::finishStreams(Connection& connection) {
     if (!connection.control && !options_.gateway && !connection.pending.empty()) {
         // Only blanks came on an "auto" connection: they are journaled all the same.
         Stream& target = stream(connection, kNoChannel, connection.pending);
@@ -473,14 +528,45 @@ void VirtualPrinter::close(size_t index) {
         stream->decoder->finish(*stream);
         stream->finishSheet();
     }
-    if (connection.fd >= 0)
-        ::close(connection.fd);
+}
+
+void VirtualPrinter::serveTerminal() {
+    Connection& connection = *terminalConnection_;
+    pollfd look{connection.fd, POLLIN, 0};
+    ::poll(&look, 1, 0);
+    bool hungUp = look.revents & POLLHUP;
+    bool bytes = look.revents & POLLIN;
+    // A host that opened the port, or one that wrote and let go before it was seen.
+    if (!connection.attached && (bytes || !hungUp))
+        attachTerminal();
+    if (bytes)
+        readFrom(connection);
+    else if (hungUp && connection.attached)
+        detachTerminal();
+}
+
+void VirtualPrinter::attachTerminal() {
+    Connection& connection = *terminalConnection_;
+    connection.attached = true;
+    connection.number = nextConnection_++;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        if (!connection.control)
-            --open_;
+        raw_[connection.number];
+        ++open_;
     }
-    connections_.erase(connections_.begin() + static_cast<std::ptrdiff_t>(index));
+    changed_.notify_all();
+}
+
+void VirtualPrinter::detachTerminal() {
+    Connection& connection = *terminalConnection_;
+    finishStreams(connection);
+    connection.streams.clear();
+    connection.pending.clear();
+    connection.attached = false;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        --open_;
+    }
     changed_.notify_all();
 }
 
@@ -529,6 +615,8 @@ std::string VirtualPrinter::control(const std::string& line) {
         dropConnections();
         return "ok";
     }
+    if (verb == "line")
+        return terminalConnection_ ? serialLine() : "error: no serial port";
     if (verb == "journal") {
         std::string out;
         for (const Json::Value& element : journal_.elements())
@@ -553,7 +641,7 @@ std::string VirtualPrinter::control(const std::string& line) {
     return "error: unknown command '" + line +
            "' (cover open|closed, paper out|low|ok, ribbon out|ok, head open|closed, pause "
            "on|off, offline on|off, error on|off, drawer high|low, hold on|off, refuse on|off, "
-           "stall on|off, drop, journal, picture, clear, quit)";
+           "stall on|off, drop, line, journal, picture, clear, quit)";
 }
 
 }  // namespace vprinter

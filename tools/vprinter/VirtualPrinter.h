@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "PeerLoop.h"
 #include "Previews.h"
 #include "PrinterLanguage.h"
+#include "PseudoTerminal.h"
 
 namespace vprinter {
 
@@ -31,6 +33,10 @@ struct VirtualPrinterOptions {
         int dotsPerInch = 203;  // labels: 203, 300 or 600
     };
     std::vector<Listener> listeners{Listener{}};
+    // Also a serial port: a pseudo-terminal whose far end hosts open, with a listener's
+    // language and paper (its port is not used). Each time a host opens it counts as a
+    // connection.
+    std::optional<Listener> serial;
     bool controlPort = false;
     // Every connection talks to a gateway; its printers are the channels the host uses.
     bool gateway = false;
@@ -55,6 +61,10 @@ public:
     int controlPort() const { return controlPort_; }
     // "127.0.0.1:<port>" of a listener: the port text of a network printer.
     std::string portName(size_t listener = 0) const;
+    // The node a host opens as the serial port; empty without one.
+    std::string serialPath() const { return terminal_.devicePath(); }
+    // The line the host set on the serial port (PseudoTerminal::lineSettings).
+    std::string serialLine() const { return terminal_.lineSettings(); }
 
     Journal& journal() { return journal_; }
     // The pictures drawn; null unless previews were asked for.
@@ -95,6 +105,12 @@ private:
     void receiveGateway(Connection& connection, std::string_view bytes);
     void receiveControl(Connection& connection, std::string_view bytes);
     void close(size_t index);
+    // The serial port: a host opened it, sent, or let go of it.
+    void serveTerminal();
+    void attachTerminal();
+    void detachTerminal();
+    // Every stream of the connection has seen its last bytes.
+    void finishStreams(Connection& connection);
     // The connection's stream for `channel`, made on first use; an "auto" connection's
     // language is judged by `firstBytes`.
     Stream& stream(Connection& connection, int channel, std::string_view firstBytes);
@@ -111,6 +127,8 @@ private:
     std::vector<int> listenFds_;
     int controlFd_ = -1;
     std::vector<std::unique_ptr<Connection>> connections_;
+    PseudoTerminal terminal_;
+    std::unique_ptr<Connection> terminalConnection_;
     int nextConnection_ = 1;
     bool stalled_ = false;
     bool holding_ = false;

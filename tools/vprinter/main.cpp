@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "DiscoveryResponder.h"
 #include "PreviewPage.h"
 #include "VirtualPrinter.h"
 
@@ -22,7 +23,8 @@ void onSignal(int) {
 }
 
 const char* kUsage =
-    "usage: vprinter [--port N[:LANGUAGE]]... [--control] [--gateway] [--model NAME]\n"
+    "usage: vprinter [--port N[:LANGUAGE]]... [--serial[:LANGUAGE]] [--discoverable]\n"
+    "                [--control] [--gateway] [--model NAME]\n"
     "                [--double-byte CODEPAGE] [--journal FILE] [--cover-open] [--paper-out]\n"
     "                [--paper-low] [--offline] [--error] [--ribbon-out] [--head-open] [--paused]\n"
     "                [--refuse] [--stall] [--previews DIR] [--http PORT]\n"
@@ -49,6 +51,7 @@ struct Settings {
     std::string journalFile;
     bool refuse = false;
     bool stall = false;
+    bool discoverable = false;
     bool http = false;
     int httpPort = 0;
 };
@@ -93,6 +96,15 @@ bool parse(int argc, char** argv, Settings& settings) {
             if (!number(value.substr(0, colon), listener.port) || !paper(listener))
                 return false;
             options.listeners.push_back(listener);
+        } else if (arg == "--serial" || arg.rfind("--serial:", 0) == 0) {
+            vprinter::VirtualPrinterOptions::Listener line;
+            if (arg != "--serial")
+                line.language = arg.substr(9);
+            if (!paper(line))
+                return false;
+            options.serial = line;
+        } else if (arg == "--discoverable") {
+            settings.discoverable = true;
         } else if (arg == "--model" && next(value)) {
             options.identity.model = value;
         } else if (arg == "--double-byte" && next(value)) {
@@ -136,7 +148,8 @@ bool parse(int argc, char** argv, Settings& settings) {
             return false;
         }
     }
-    if (options.listeners.empty())
+    // A serial printer alone listens on no TCP port.
+    if (options.listeners.empty() && !options.serial)
         options.listeners.push_back({});
     return true;
 }
@@ -166,8 +179,21 @@ int main(int argc, char** argv) {
     std::string line = "vprinter";
     for (size_t i = 0; i < printer.ports().size(); ++i)
         line += " " + settings.options.listeners[i].language + " " + printer.portName(i);
+    if (settings.options.serial)
+        line += " " + settings.options.serial->language + " " + printer.serialPath();
     if (settings.options.controlPort)
         line += " control 127.0.0.1:" + std::to_string(printer.controlPort());
+    vprinter::DiscoveryResponder responder(settings.options.identity.model,
+                                           printer.ports().empty() ? 0 : printer.ports().front());
+    if (settings.discoverable) {
+        if (!responder.start()) {
+            std::cerr << "vprinter: cannot answer the printer search (UDP ports "
+                      << vprinter::DiscoveryResponder::kFirstProbePort << " and "
+                      << vprinter::DiscoveryResponder::kSecondProbePort << " are taken)\n";
+            return 1;
+        }
+        line += " discoverable";
+    }
     std::unique_ptr<vprinter::PreviewPage> page;
     if (settings.http) {
         page = std::make_unique<vprinter::PreviewPage>(*printer.previews());

@@ -11,8 +11,8 @@
 
 namespace platform {
 
-// A serial or Bluetooth serial device node of this platform (/dev/tty..., /dev/rfcomm...),
-// which a port may name instead of a COM device.
+// A serial or Bluetooth serial device node of this platform (/dev/tty..., /dev/rfcomm...,
+// a pseudo-terminal /dev/pts/<n>), which a port may name instead of a COM device.
 bool isSerialDeviceNode(std::string_view name);
 
 class DosDeviceMap {

@@ -52,6 +52,12 @@ std::optional<std::string> canonicalPath(const std::string& path);
 bool pathExists(const std::string& path);
 // True when the existing file can be opened for writing; the file is not changed.
 bool canOpenForWriting(const std::string& path);
+// The path a chain of symbolic links ends at (a dosdevices entry, a /dev/serial/by-id
+// name), "." and ".." taken out; the folders on the way are kept as they are written.
+std::string resolvedLinkPath(const std::string& path);
+// True when this process has the right to read and write the file. The file is not
+// opened, so a device that takes one opener at a time is not taken from its holder.
+bool mayReadAndWrite(const std::string& path);
 // Creates one directory level; false when it could not be made (also when it exists).
 bool createDirectory(const std::string& path);
 // Appends the bytes with a single write to a file opened for appending (created when
