@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ModelTable.h"
-#include "PortDiscovery.h"
+#include "Discovery.h"
 #include "PortListMng.h"
 #include "PortUsb.h"
 #include "RegistUsb.h"

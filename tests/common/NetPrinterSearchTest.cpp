@@ -21,7 +21,7 @@
 
 #include "ChildProcess.h"
 #include "NetPrinterSearch.h"
-#include "PortDiscovery.h"
+#include "Discovery.h"
 
 namespace {
 

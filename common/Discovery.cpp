@@ -1,4 +1,4 @@
-#include "PortDiscovery.h"
+#include "Discovery.h"
 
 #include "NetPrinterSearch.h"
 #include "RegistUsb.h"
