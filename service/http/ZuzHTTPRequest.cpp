@@ -234,7 +234,22 @@ void CZuzHTTPRequest::startBody(size_t readLength, size_t offset) {
         m_parseState = kComplete;
     } else {
         AddToBody(readLength, offset);
+        if (m_parseState == kBody)
+            continueIfAsked();
     }
+}
+
+void CZuzHTTPRequest::continueIfAsked() {
+    const auto expect = m_request->headers.find("expect");
+    if (expect == m_request->headers.end() ||
+        !platform::equalsIgnoringAsciiCase(trimRight(expect->second), "100-continue") ||
+        m_request->version == "HTTP/1.0")  // such a client sends its body unasked
+        return;
+    // Sent at once rather than through the response buffer: nothing went out on this
+    // connection before, so its empty send buffer takes the line whole. Should it not,
+    // the client sends its body after a pause of its own.
+    static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+    m_socket.send(kContinue.data(), static_cast<int>(kContinue.size()));
 }
 
 std::optional<CZuzHTTPRequest::Clock::time_point> CZuzHTTPRequest::deadline() const {

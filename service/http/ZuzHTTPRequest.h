@@ -102,6 +102,9 @@ private:
     bool GetContentLength();
     void AddToBody(size_t readLength, size_t offset);
     void startBody(size_t readLength, size_t offset);
+    // A client that waits to be told before it sends its body (curl does for large ones)
+    // is told to go on.
+    void continueIfAsked();
     void finishRequest();
     int StartResponse();
     void respondToGet();

@@ -149,18 +149,25 @@ public:
                static_cast<int>(bytes.size());
     }
     void closeSending() { stream_->shutdownSending(); }
+    // What one read brings, empty at the server's close; none when nothing comes for
+    // `idle`.
+    std::optional<std::string> readSome(std::chrono::milliseconds idle = 20s) {
+        if (stream_->waitReadable(static_cast<int>(idle.count())) != platform::WaitResult::Ready)
+            return std::nullopt;
+        char buffer[65536];
+        const int got = stream_->receive(buffer, sizeof buffer);
+        return std::string(buffer, static_cast<size_t>(std::max(got, 0)));
+    }
     // Everything up to the server's close; none when nothing comes for `idle`.
     std::optional<std::string> readAll(std::chrono::milliseconds idle = 20s) {
         std::string bytes;
-        char buffer[65536];
         for (;;) {
-            if (stream_->waitReadable(static_cast<int>(idle.count())) !=
-                platform::WaitResult::Ready)
+            const std::optional<std::string> piece = readSome(idle);
+            if (!piece)
                 return std::nullopt;
-            const int got = stream_->receive(buffer, sizeof buffer);
-            if (got <= 0)
+            if (piece->empty())
                 return bytes;
-            bytes.append(buffer, static_cast<size_t>(got));
+            bytes += *piece;
         }
     }
 

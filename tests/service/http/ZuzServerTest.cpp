@@ -251,6 +251,17 @@ TEST_F(ServerTest, BodiesAreTakenAsTheyArriveWithinTheWaits) {
         ASSERT_TRUE(trickle.send(big.substr(at, big.size() / 20)));
     }
     EXPECT_NE(std::string::npos, trickle.readAll().value_or("").find("\"Result\":\"ready\""));
+    // A client that waits to be told before it sends its body is told at once; one that
+    // sent its body with the head is not.
+    const std::string asking = "Expect: 100-continue\r\n";
+    HttpClient waiting(port);
+    ASSERT_TRUE(waiting.send(withLength(json.size(), "").insert(29, asking)));
+    EXPECT_EQ("HTTP/1.1 100 Continue\r\n\r\n", waiting.readSome().value_or("<nothing>"));
+    ASSERT_TRUE(waiting.send(json));
+    EXPECT_NE(std::string::npos, waiting.readAll().value_or("").find("\"Result\":\"ready\""));
+    HttpClient eager(port);
+    ASSERT_TRUE(eager.send(withLength(json.size(), json).insert(29, asking)));
+    EXPECT_EQ(0u, eager.readAll().value_or("").find("HTTP/1.1 200 OK"));
     HttpClient early(port);
     ASSERT_TRUE(early.send(withLength(json.size() + 50, json)));
     early.closeSending();
