@@ -123,13 +123,16 @@ std::string joinPath(std::string_view directory, std::string_view name) {
 }
 
 bool canOpenForReading(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Only a regular file is opened: opening a device can have effects of its own (a
+    // serial line's modem lines change).
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat info {};
-    bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     close(fd);
-    return regular;
+    return true;
 }
 
 std::optional<std::string> canonicalPath(const std::string& path) {
@@ -228,25 +231,38 @@ std::optional<std::string> readOpened(int fd, size_t maxBytes, std::string* why)
     return contents;
 }
 
-std::optional<std::string> openAndRead(const std::string& path, int flags, size_t maxBytes,
-                                       std::string* why) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
-    if (fd < 0) {
+// -1 when it cannot be opened, and then `why` says why. Never as the process's
+// controlling terminal: a service without one would take the terminal on and end when
+// it hangs up.
+int openToRead(const std::string& path, int flags, std::string* why) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | flags);
+    if (fd < 0)
         fail(why, systemMessage(errno));
-        return std::nullopt;
-    }
-    return readOpened(fd, maxBytes, why);
+    return fd;
 }
 
 }  // namespace
 
 std::optional<std::string> readWholeFile(const std::string& path, std::string* why) {
-    return openAndRead(path, 0, std::numeric_limits<size_t>::max() - 1, why);
+    const int fd = openToRead(path, 0, why);
+    if (fd < 0)
+        return std::nullopt;
+    return readOpened(fd, std::numeric_limits<size_t>::max() - 1, why);
 }
 
 std::optional<std::string> readFileBounded(const std::string& path, size_t maxBytes,
                                            std::string* why) {
-    return openAndRead(path, O_NONBLOCK, maxBytes, why);
+    const int fd = openToRead(path, O_NONBLOCK, why);
+    if (fd < 0)
+        return std::nullopt;
+    // A FIFO without a writer reads as empty, which is no file's contents either.
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISFIFO(info.st_mode)) {
+        close(fd);
+        fail(why, "a pipe, not a file");
+        return std::nullopt;
+    }
+    return readOpened(fd, maxBytes, why);
 }
 
 bool replaceFileContents(const std::string& linkOrPath, std::string_view contents,

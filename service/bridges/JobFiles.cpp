@@ -66,12 +66,14 @@ std::optional<std::string> CJobFiles::resolve(const std::string& name) const {
 
 std::optional<std::string> CJobFiles::allowed(const std::string& path) const {
     // Links and ".." are followed first: what counts is where the name leads.
+    // Only a name inside the folders is opened at all.
     std::optional<std::string> real = platform::canonicalPath(path);
-    if (!real || !platform::canOpenForReading(*real))
+    if (!real)
         return std::nullopt;
     const bool shipped =
         m_shippedFolder && platform::folderOf(*real) == *m_shippedFolder && isPicture(*real);
-    return shipped || (m_jobFileFolder && isBelow(*real, *m_jobFileFolder)) ? real : std::nullopt;
+    const bool inFolders = shipped || (m_jobFileFolder && isBelow(*real, *m_jobFileFolder));
+    return inFolders && platform::canOpenForReading(*real) ? real : std::nullopt;
 }
 
 bool CJobFiles::confine(CallArguments& args, const std::vector<int>& fileTexts,

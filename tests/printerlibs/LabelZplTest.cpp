@@ -271,6 +271,14 @@ const BadCase kBadInput[] = {
      },
      CVNLBL_E_FILE},
     {"FolderAsFile", [](CLabelPrinter& p) { return p.printBinaryFile("/"); }, CVNLBL_E_FILE},
+    // A FIFO without a writer reads as empty: nothing would be sent, and success said.
+    {"BinaryFileFromAFifoWithoutWriter",
+     [](CLabelPrinter& p) {
+         TempHome home;
+         EXPECT_EQ(mkfifo(home.file("pipe").c_str(), 0600), 0);
+         return p.printBinaryFile(home.file("pipe"));
+     },
+     CVNLBL_E_FILE},
     {"PictureFromAFifoWithoutWriter",
      [](CLabelPrinter& p) {
          TempHome home;

@@ -3,9 +3,11 @@
 #include "JobFiles.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <filesystem>
 
 #include "CallArguments.h"
@@ -61,6 +63,20 @@ TEST_F(JobFilesTest, OnlyRegularFilesInTheAllowedFoldersAreNamedAndOthersAreRefu
     for (const Name& n : names)
         EXPECT_EQ(files.resolve(n.name).value_or(""), n.resolved) << n.name;
     EXPECT_EQ(CJobFiles(home.file("shipped"), "").resolve("label.prn"), std::nullopt);
+}
+
+// Opening a name is not harmless: a serial line's device would change its modem lines
+// and could become the service's terminal. What lies outside is refused unopened.
+TEST_F(JobFilesTest, NamesOutsideTheFoldersAreNeverOpened) {
+    const CJobFiles files(home.file("shipped"), home.file("jobs"));
+    const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    ASSERT_GE(inotify_add_watch(watcher, home.file("outside.prn").c_str(), IN_OPEN), 0);
+    EXPECT_EQ(files.resolve(home.file("outside.prn")), std::nullopt);
+    EXPECT_EQ(files.resolve("out.prn"), std::nullopt);
+    char event[sizeof(inotify_event) + NAME_MAX + 1];
+    EXPECT_EQ(read(watcher, event, sizeof event), -1) << "the file outside was opened";
+    close(watcher);
 }
 
 TEST_F(JobFilesTest, ConfinedCallsGetFullPathsAndFontFamiliesStayNames) {
