@@ -168,14 +168,15 @@ int CZuzHTTPRequest::ReceiveData() {
     int total = 0;
     for (size_t reads = 0; reads < kReadsPerTurn; ++reads) {
         const int got = m_socket.receive(m_read, kReadSize);
-        if (got < 0)
+        if (got < 0) {
+            if (platform::socketLastError() == platform::kSocketWouldBlock)
+                noteBodyPause();
             return total > 0 ? total : -1;
-        // Each connection is answered once; what a client sends after that is dropped.
-        if (m_parseState == kComplete)
-            return 0;
+        }
         if (got == 0) {
-            // The client closed its side: a body is taken as it came (a head that never
-            // completes leaves the connection to be closed as the client's).
+            m_clientClosed = true;
+            // A body is taken as it came (a head that never completes leaves the
+            // connection to be closed as the client's).
             if (m_parseState == kBody)
                 finishRequest();
             return 0;
@@ -188,8 +189,19 @@ int CZuzHTTPRequest::ReceiveData() {
     return total;
 }
 
+void CZuzHTTPRequest::noteBodyPause() {
+    if (m_parseState == kBody && !m_bodyPauseSince)
+        m_bodyPauseSince = Clock::now();
+}
+
 void CZuzHTTPRequest::takeBytes(size_t length) {
-    const Clock::time_point now = Clock::now();
+    if (m_bodyPauseSince) {
+        // The bytes may have waited while the listener served others: a pause costs the
+        // client one wait at most.
+        m_bodyWaited +=
+            std::min<Clock::duration>(Clock::now() - *m_bodyPauseSince, m_context.bodyWait);
+        m_bodyPauseSince.reset();
+    }
     size_t position = 0;
     if (m_parseState == kRequestLine || m_parseState == kHeaders) {
         bool headDone = false;
@@ -214,14 +226,8 @@ void CZuzHTTPRequest::takeBytes(size_t length) {
     } else {
         AddToBody(length, 0);
     }
-    if (m_parseState == kComplete) {
+    if (m_parseState == kComplete)
         finishRequest();
-        return;
-    }
-    // A body still to come: the time until its next bytes counts against its waits.
-    if (m_bodyIdleSince)
-        m_bodyWaited += now - *m_bodyIdleSince;
-    m_bodyIdleSince = now;
 }
 
 void CZuzHTTPRequest::startBody(size_t readLength, size_t offset) {
@@ -257,20 +263,23 @@ std::optional<CZuzHTTPRequest::Clock::time_point> CZuzHTTPRequest::deadline() co
         return m_poll->deadline;
     if (m_parseState == kRequestLine || m_parseState == kHeaders)
         return m_headDeadline;
-    if (m_parseState == kBody && m_bodyIdleSince) {
+    if (m_parseState == kBody && m_bodyPauseSince) {
         const Clock::duration budget = m_context.bodyWaits * m_context.bodyWait;
-        return *m_bodyIdleSince + (budget - m_bodyWaited);
+        return *m_bodyPauseSince + (budget - m_bodyWaited);
     }
     return std::nullopt;
 }
 
 void CZuzHTTPRequest::deadlinePassed() {
-    if (m_poll)
+    if (m_poll) {
         resumePoll();
-    else if (m_parseState == kBody)
-        finishRequest();  // waits used up: the body as it came
-    else if (m_parseState != kComplete)
+    } else if (m_parseState == kBody) {
+        // What came while the listener served others is taken before the body is cut.
+        if (ReceiveData() <= 0 && m_parseState == kBody)
+            finishRequest();  // waits used up: the body as it came
+    } else if (m_parseState != kComplete) {
         m_abandoned = true;
+    }
 }
 
 void CZuzHTTPRequest::finishRequest() {

@@ -21,7 +21,7 @@ class CDevicesList;
 // What requests need beyond their connection; the listener keeps it while it runs.
 struct ZuzRequestContext {
     // How long a body may take to arrive: this many waits of this length, counting
-    // only the time no bytes came.
+    // only the time no bytes came, and a pause that bytes end as one wait at most.
     static constexpr int kBodyWaits = 5;
     static constexpr std::chrono::milliseconds kBodyWait{30};
     // How long the request line and headers may take from the connection's start; a
@@ -81,6 +81,8 @@ public:
     void deadlinePassed();
     // The client never completed its request in time.
     bool abandoned() const { return m_abandoned; }
+    // The client closed its side, and everything it sent before has been read.
+    bool clientClosed() const { return m_clientClosed; }
 
     // The response bytes that wait to be sent; the listener drops what it has sent.
     const char* pendingData() const { return m_buffer.data() + m_sent; }
@@ -96,6 +98,8 @@ public:
 private:
     enum ParseState { kRequestLine = 0, kHeaders = 1, kBody = 2, kComplete = 4 };
 
+    // A read found nothing waiting: a body's pause starts.
+    void noteBodyPause();
     void takeBytes(size_t length);
     bool GetLine(size_t readLength, size_t& position);
     void ProcessLine();
@@ -130,9 +134,11 @@ private:
     size_t m_headSize = 0;
     int m_refusal = 0;  // the error status a request too large for the service gets
     Clock::time_point m_headDeadline;
-    // While a body comes: since when no byte came, and how long it has waited so far.
-    std::optional<Clock::time_point> m_bodyIdleSince;
+    // While a body comes: since when a read found nothing, and how long it has waited
+    // so far.
+    std::optional<Clock::time_point> m_bodyPauseSince;
     Clock::duration m_bodyWaited{0};
     std::optional<CZuzDeviceController::StatusPoll> m_poll;
     bool m_abandoned = false;
+    bool m_clientClosed = false;
 };

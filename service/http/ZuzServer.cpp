@@ -232,11 +232,15 @@ void CZuzServer::ServerThread() {
         }
         if (m_stop)
             break;
-        // In table order, which is the order of acceptance: requests that arrive together
-        // reach the device controller in the order their clients connected.
-        for (size_t index : ready) {
-            if (!watchedEntries[index]->retired)
-                serveEvents(*watchedEntries[index]);
+        // Clients in table order, which is the order of acceptance, and the listener
+        // after them: requests that arrive together reach the device controller in the
+        // order their clients connected.
+        for (const bool listeners : {false, true}) {
+            for (size_t index : ready) {
+                SocketInfo& entry = *watchedEntries[index];
+                if (entry.listener == listeners && !entry.retired)
+                    serveEvents(entry);
+            }
         }
         // The table as it is now: a poll accepted during this turn may already have had
         // its result.
@@ -297,37 +301,35 @@ void CZuzServer::serveEvents(SocketInfo& entry) {
         TraceError("CZuzServer::ServerThread", __LINE__, "WSAEnumNetworkEvents error");
         return;
     }
-    if (events.accept) {
-        if (events.acceptError) {
+    if (entry.listener) {
+        if (events.acceptError)
             TraceError("CZuzServer::ServerThread", __LINE__, "FD_ACCEPT Event error=%d",
                        events.acceptError);
-            return;
-        }
-        acceptClients(entry);
+        else if (events.accept)
+            acceptClients(entry);
         return;
     }
     if (events.write) {
         sendResponse(entry);
         return;
     }
-    if (events.read || events.close) {
-        if (events.readError) {
-            TraceError("CZuzServer::ServerThread", __LINE__, "FD_READ Event error=%d",
-                       events.readError);
-            return;
-        }
-        // A client that closes its side may have ended a body with it: reading tells.
-        receive(entry);
-        // A request completed by this read is answered whatever else the client did.
-        if (entry.retired || entry.request->isComplete())
-            return;
+    if (events.readError) {
+        TraceError("CZuzServer::ServerThread", __LINE__, "FD_READ Event error=%d",
+                   events.readError);
+        return;
     }
-    if (events.close) {
-        if (events.closeError)
-            TraceError("CZuzServer::ServerThread", __LINE__, "FD_CLOSE Event error=%d",
-                       events.closeError);
+    if (events.closeError)
+        TraceError("CZuzServer::ServerThread", __LINE__, "FD_CLOSE Event error=%d",
+                   events.closeError);
+    if (!events.read && !events.close)
+        return;
+    // A client that closes its side may have ended a body with it: reading tells. A
+    // request is answered whatever else its client did; one that stays unfinished is
+    // given up once all its client sent before the close has been read, which may take
+    // more than one turn.
+    receive(entry);
+    if (!entry.retired && !entry.request->isComplete() && entry.request->clientClosed())
         retire(entry);
-    }
 }
 
 void CZuzServer::acceptClients(SocketInfo& listener) {

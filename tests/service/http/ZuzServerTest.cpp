@@ -176,6 +176,35 @@ TEST(ZuzHTTPRequest, PercentEscapesDecodeAndBrokenOnesStay) {
         EXPECT_EQ(decoded, CZuzHTTPRequest::DecodeURL(url)) << url;
 }
 
+// The listener may serve others while a body's bytes wait in the socket: that time is
+// not the client's pause, and what waits is read before a body is cut.
+TEST(ZuzHTTPRequest, ABodyIsNotCutForTimeTheListenerSpentElsewhere) {
+    auto listener = platform::ServerSocket::create();
+    ASSERT_TRUE(listener && listener->bind(0x7F000001, 0) && listener->listen() &&
+                listener->setNonBlocking());
+    HttpClient client(listener->localPort());
+    std::unique_ptr<platform::ServerSocket> socket;
+    for (int i = 0; i < 500 && !socket; ++i, std::this_thread::sleep_for(2ms))
+        socket = listener->accept();
+    ASSERT_TRUE(socket);
+    const ZuzRequestContext context;  // five waits of 30 ms
+    CZuzHTTPRequest request(*socket, context);
+    auto piece = [&](const std::string& bytes, std::chrono::milliseconds listenerAway) {
+        ASSERT_TRUE(client.send(bytes));
+        std::this_thread::sleep_for(listenerAway);
+        const std::optional<CZuzHTTPRequest::Clock::time_point> due = request.deadline();
+        if (due && *due <= CZuzHTTPRequest::Clock::now())
+            request.deadlinePassed();
+        else
+            request.ReceiveData();
+    };
+    piece("POST /other HTTP/1.1\r\nContent-Length: 30\r\n\r\n0123456789", 20ms);
+    piece("0123456789", 200ms);
+    piece("0123456789", 20ms);
+    ASSERT_TRUE(request.isComplete());
+    EXPECT_EQ(30u, request.request().body.size());
+}
+
 TEST_F(ServerTest, JobIsReadyAtOnceAndItsResultIsCollectedOnce) {
     const int port = start();
 
@@ -262,6 +291,12 @@ TEST_F(ServerTest, BodiesAreTakenAsTheyArriveWithinTheWaits) {
     HttpClient eager(port);
     ASSERT_TRUE(eager.send(withLength(json.size(), json).insert(29, asking)));
     EXPECT_EQ(0u, eager.readAll().value_or("").find("HTTP/1.1 200 OK"));
+    // A body larger than one turn's reads, with the close right behind it, is read to
+    // its end before the close counts.
+    HttpClient wholeThenClosed(port);
+    ASSERT_TRUE(wholeThenClosed.send(withLength(8 << 20, std::string(8 << 20, 'x'))));
+    wholeThenClosed.closeSending();
+    EXPECT_EQ(0u, wholeThenClosed.readAll().value_or("").find("HTTP/1.1 400 Bad Request"));
     HttpClient early(port);
     ASSERT_TRUE(early.send(withLength(json.size() + 50, json)));
     early.closeSending();
