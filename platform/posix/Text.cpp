@@ -106,8 +106,22 @@ WideString ansiToWide(std::string_view text) {
 std::string wideToAnsi(WideStringView text) {
     return utf16ToUtf8(text);
 }
+// One pass rather than the round trip through UTF-16 it equals: a job's text can be
+// megabytes. Valid sequences stay as they are, anything else becomes the default
+// character.
 std::string utf8ToAnsi(std::string_view text) {
-    return utf16ToUtf8(utf8ToUtf16(text));
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const size_t start = i;
+        while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80)
+            ++i;  // a run of ASCII goes over whole
+        if (i == start && decodeUtf8(text, i) < 0)
+            out += kDefaultChar;
+        else
+            out.append(text.substr(start, i - start));
+    }
+    return out;
 }
 
 namespace {

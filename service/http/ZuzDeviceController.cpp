@@ -32,6 +32,30 @@ constexpr int kDefaultQueryTimeoutSeconds = 30;
 
 using Clock = std::chrono::steady_clock;
 
+// Documents are parsed on the listener's thread: one far beyond any job would hold up
+// every other client for seconds, and its values take many times its size in memory.
+constexpr size_t kMaxDocumentValues = 100000;
+
+// The values of a JSON text, near enough: its commas, brackets and braces outside strings.
+size_t valueCount(std::string_view text) {
+    size_t count = 1;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == ',' || c == '[' || c == '{') {
+            ++count;
+        }
+    }
+    return count;
+}
+
 // A member of an object; null for any other value, which has no members.
 const Json::Value* memberOf(const Json::Value& value, std::string_view name) {
     return value.isObject() ? value.find(name.data(), name.data() + name.size()) : nullptr;
@@ -231,6 +255,12 @@ int CZuzDeviceController::parseDocument(std::string_view text, Json::Value& docu
     text = text.substr(0, text.find('\0'));
     if (text.empty())
         return kStateBadRequest;
+    if (valueCount(text) > kMaxDocumentValues) {
+        TraceError("CZuzDeviceController::AddRequest", __LINE__,
+                   "JSON of more than %zu values refused", kMaxDocumentValues);
+        makeErrorResult(kStateBadRequest, result);
+        return kStateBadRequest;
+    }
     ansi = platform::utf8ToAnsi(text);
     bool parsed = false;
     try {
@@ -271,7 +301,7 @@ int CZuzDeviceController::AddRequest(std::string_view text, const std::string& l
         makeErrorResult(kStateBadRequest, result);
         return kStateBadRequest;
     }
-    request->functions = *functions;
+    request->functions = std::move(document["functions"]);
     makeResponseID(request->responseId);
     return AddZuzData(std::move(request), result);
 }

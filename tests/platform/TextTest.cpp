@@ -29,6 +29,13 @@ TEST(TextTest, AnsiIsUtf8WithInvalidBytesReplaced) {
     EXPECT_EQ(u"COM3", platform::ansiToWide("COM3"));
     EXPECT_EQ("caf\xC3\xA9", platform::wideToAnsi(u"caf\u00E9"));
     EXPECT_EQ("a?", platform::utf8ToAnsi("a\x80"));
+    // The same as the way through UTF-16, good sequences and bad.
+    for (const char* text : {"a\xFF"
+                             "b",
+                             "\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xE2\x82x", "caf\xC3\xA9",
+                             "\xF0\x9F\x98\x80", "\xF4\x90\x80\x80"})
+        EXPECT_EQ(platform::utf16ToUtf8(platform::utf8ToUtf16(text)), platform::utf8ToAnsi(text))
+            << text;
 }
 
 TEST(TextTest, AsciiCaseLeavesOtherBytesAlone) {

@@ -36,7 +36,7 @@ protected:
 TEST_F(DeviceControllerTest, JobsReachTheBridgeOfTheirPrinterAsOrderedCallsOrExactBytes) {
     struct Case {
         const char* printer;
-        const char* job;
+        std::string job;
         const char* word;
         std::vector<std::string> labelCalls;  // empty: nothing for the label bridge
         std::optional<std::string> posRaw;
@@ -57,6 +57,12 @@ TEST_F(DeviceControllerTest, JobsReachTheBridgeOfTheirPrinterAsOrderedCallsOrExa
          {},
          std::string("\x1B\x40\x0A\x00", 4)},
         {"Till", R"({"mode":2,"functions":{}})", "success", {}, ""},
+        // Commas in strings are text, not values that count against a document's bound.
+        {"Till",
+         R"({"mode":1,"functions":{"data":")" + std::string(200000, ',') + "\"}}",
+         "success",
+         {},
+         std::string(200000, ',')},
         // Refused call lists and modes never reach a bridge.
         {"Labels",
          R"({"mode":0,"functions":{"func1":{"a":[]},"data":{"b":[]}}})",
@@ -85,7 +91,7 @@ TEST_F(DeviceControllerTest, JobsReachTheBridgeOfTheirPrinterAsOrderedCallsOrExa
     };
     CZuzDeviceController controller(bridges(), options());
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.job);
+        SCOPED_TRACE(c.job.substr(0, 80));
         const size_t labelJobs = label.jobs().size();
         const size_t posJobs = pos.jobs().size();
         EXPECT_EQ(c.word, word(run(controller, c.printer, c.job)));
@@ -125,6 +131,10 @@ TEST_F(DeviceControllerTest, AJobThatThrowsEndsInErrorAndTheWorkerGoesOn) {
 
 TEST_F(DeviceControllerTest, UnusableDocumentsAreRefusedWithoutQueueing) {
     const std::string nested(100000, '[');
+    std::string manyValues = R"({"mode":1,"functions":{"data":"x","n":[)";
+    for (int i = 0; i < 100000; ++i)
+        manyValues += "1,";
+    manyValues += "1]}}";
     struct Case {
         std::string text;
         bool query;
@@ -137,6 +147,8 @@ TEST_F(DeviceControllerTest, UnusableDocumentsAreRefusedWithoutQueueing) {
         {"[1,2]", false, R"({"RequestID":0,"ResponseID":"","Result":""})"},
         {"\"text\"", true, R"({"RequestID":0,"ResponseID":"","Result":""})"},
         {nested, false, R"({"RequestID":0,"ResponseID":"","Result":""})"},
+        // More values than any job holds: refused before it is parsed.
+        {manyValues, false, R"({"RequestID":0,"ResponseID":"","Result":""})"},
         {R"({"id":1,"mode":0})", false, R"({"RequestID":0,"ResponseID":"","Result":""})"},
         {R"({"ResponseID":12345678,"RequestID":1})", true,
          R"({"RequestID":0,"ResponseID":"","Result":""})"},
