@@ -65,8 +65,8 @@ std::optional<std::string> CJobFiles::resolve(const std::string& name) const {
 }
 
 std::optional<std::string> CJobFiles::allowed(const std::string& path) const {
-    // Links and ".." are followed first: what counts is where the name leads.
-    // Only a name inside the folders is opened at all.
+    // Links and ".." are followed first: what counts is where the name leads. Only a
+    // name inside the folders is opened at all.
     std::optional<std::string> real = platform::canonicalPath(path);
     if (!real)
         return std::nullopt;
