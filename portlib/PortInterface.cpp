@@ -143,7 +143,7 @@ int CPortInterface::Write(const void* data, int length, int afterSleep) {
     }
     // Done is when the printer has the bytes, not when a buffer on the way took them.
     if (written == length && !ConfirmDelivery()) {
-        TraceError(portId, "CPortInterface::Write", __LINE__, "Fail(%d/%d): not delivered", 0,
+        TraceError(portId, "CPortInterface::Write", __LINE__, "Fail(%d/%d): not delivered", written,
                    length);
         written = 0;
     }
@@ -514,10 +514,12 @@ void CPortInterface::BeginWriteSpan() {
     // A probe in flight is one non-blocking send of a byte; the write starts behind it.
     std::unique_lock<std::mutex> lock(writeGateMutex_);
     probeDone_.wait(lock, [this] { return !probeUnderWay_; });
-    ++writesUnderWay_;
+    if (++writesUnderWay_ == 1)
+        WriteSpanBegins();
 }
 
 void CPortInterface::EndWriteSpan() {
     std::lock_guard<std::mutex> guard(writeGateMutex_);
-    --writesUnderWay_;
+    if (--writesUnderWay_ == 0)
+        WriteSpanEnds();
 }

@@ -119,6 +119,10 @@ protected:
     // go now, and then no Write starts until EndProbe.
     bool BeginProbe();
     void EndProbe();
+    // The first of the Writes under way begins, and the last ends (under the write gate):
+    // a port whose link may be replaced meanwhile keeps the one their pieces go out on.
+    virtual void WriteSpanBegins() {}
+    virtual void WriteSpanEnds() {}
     // What every derived OpenPort does after its device opened: clear the stop flag,
     // start the read thread when enabled, and run the gateway detection.
     void StartAfterOpen();

@@ -79,6 +79,25 @@ uint32_t ticks() {
     return platform::clock().tickCount();
 }
 
+// Waits until the printer has acknowledged all that was sent on `stream`: no longer than
+// `totalMs` in all, nor than `stallMs` while it acknowledges nothing. `between` runs
+// between two looks and ends the wait by returning false. Returns what is still
+// unacknowledged (0 or less: all of it, or a system that cannot tell).
+template <typename Between>
+int awaitAcknowledgement(platform::TcpStream& stream, int stallMs, int totalMs, Between between) {
+    SteadyClock::time_point start = SteadyClock::now();
+    SteadyClock::time_point progress = start;
+    int unacknowledged = stream.unacknowledgedBytes();
+    while (unacknowledged > 0 && elapsedMs(progress) < stallMs && elapsedMs(start) < totalMs &&
+           between()) {
+        int now = stream.unacknowledgedBytes();
+        if (now < unacknowledged)
+            progress = SteadyClock::now();
+        unacknowledged = now;
+    }
+    return unacknowledged;
+}
+
 }  // namespace
 
 #define NET_WRITE(method, ...) TraceWrite(portId, 1, "CPortNet::" method, __LINE__, __VA_ARGS__)
@@ -463,9 +482,13 @@ void CPortNet::PauseBetweenReads(int ms) {
 }
 
 int CPortNet::WritePort(const void* data, int length, int afterSleep) {
-    std::shared_ptr<platform::TcpStream> current = socket();
+    std::shared_ptr<platform::TcpStream> current = writeStream();
     if (!m_bOpen || data == nullptr || length <= 0 || !current) {
         NET_ERROR("WritePort", "-fail to invalid parameters");
+        return 0;
+    }
+    if (current != socket()) {
+        NET_ERROR("WritePort", "-fail: the connection was replaced during the write");
         return 0;
     }
     int result = SendAll(*current, static_cast<const char*>(data), length);
@@ -529,25 +552,29 @@ int CPortNet::SendAll(platform::TcpStream& socket, const char* data, int length)
 }
 
 bool CPortNet::ConfirmDelivery() {
-    std::shared_ptr<platform::TcpStream> stream = socket();
+    std::shared_ptr<platform::TcpStream> stream = writeStream();
     if (!stream)
         return false;
     // The system tells of no acknowledgement: it is looked for, soon at first (a printer
     // nearby acknowledges within a fraction of a millisecond), then less often.
     constexpr std::chrono::microseconds kFirstLook{20};
     constexpr std::chrono::microseconds kLongestLook{10000};
+    std::chrono::microseconds look = kFirstLook;
     SteadyClock::time_point start = SteadyClock::now();
-    SteadyClock::time_point progress = start;
-    int unacknowledged = stream->unacknowledgedBytes();
-    for (auto look = kFirstLook; unacknowledged > 0 && m_bOpen && stream->isConnected() &&
-                                 elapsedMs(progress) < timings_.acknowledgeStallMs &&
-                                 elapsedMs(start) < timings_.acknowledgeTotalMs;
-         look = std::min(look * 2, kLongestLook)) {
-        std::this_thread::sleep_for(look);
-        int now = stream->unacknowledgedBytes();
-        if (now < unacknowledged)
-            progress = SteadyClock::now();
-        unacknowledged = now;
+    int unacknowledged = awaitAcknowledgement(
+        *stream, timings_.acknowledgeStallMs, timings_.acknowledgeTotalMs, [&] {
+            if (!m_bOpen || !stream->isConnected() || socket() != stream)
+                return false;
+            std::this_thread::sleep_for(look);
+            look = std::min(look * 2, kLongestLook);
+            return true;
+        });
+    // The read thread made a new connection: the printer may have lost what this one
+    // carried (and the new one is no reason to mark the port off-line).
+    if (socket() != stream) {
+        NET_ERROR("ConfirmDelivery",
+                  "the connection was replaced before the printer acknowledged the write");
+        return false;
     }
     if (unacknowledged <= 0)
         return true;  // all acknowledged, or a system that cannot tell
@@ -598,25 +625,22 @@ void CPortNet::DrainBeforeClose(platform::TcpStream& stream) {
     // acknowledged everything or closed its side, reading away what it still sends. A
     // printer that takes nothing for a while (stalled, gone) is not waited for further.
     constexpr int kAcknowledgementLookMs = 10;
-    SteadyClock::time_point start = SteadyClock::now();
-    SteadyClock::time_point progress = start;
-    int unacknowledged = stream.unacknowledgedBytes();
     char discard[kReceiveBlockSize];
-    while (unacknowledged > 0 && elapsedMs(start) < timings_.closeDrainMs &&
-           elapsedMs(progress) < timings_.closeStallMs) {
-        int got = stream.receive(discard, sizeof discard);
-        if (got == 0)
-            return;  // the printer closed its side: it has read all it will
-        if (got < 0 && platform::socketLastError() != platform::kSocketWouldBlock)
-            return;
-        if (got < 0)
-            stream.waitReadable(kAcknowledgementLookMs);
-        int now = stream.unacknowledgedBytes();
-        if (now < unacknowledged)
-            progress = SteadyClock::now();
-        unacknowledged = now;
-    }
-    if (unacknowledged > 0)
+    bool ended = false;
+    int unacknowledged =
+        awaitAcknowledgement(stream, timings_.closeStallMs, timings_.closeDrainMs, [&] {
+            int got = stream.receive(discard, sizeof discard);
+            if (got > 0)
+                return true;
+            if (got < 0 && platform::socketLastError() == platform::kSocketWouldBlock) {
+                stream.waitReadable(kAcknowledgementLookMs);
+                return true;
+            }
+            // The printer closed its side (it has read all it will), or the connection failed.
+            ended = true;
+            return false;
+        });
+    if (unacknowledged > 0 && !ended)
         NET_WRITE("ClosePort", "the printer did not take the last %d bytes", unacknowledged);
 }
 
@@ -666,4 +690,25 @@ bool CPortNet::setSocket(std::shared_ptr<platform::TcpStream> socket, bool fromR
 std::shared_ptr<platform::TcpStream> CPortNet::takeSocket() {
     std::lock_guard<std::mutex> guard(socketMutex_);
     return std::move(socket_);
+}
+
+std::shared_ptr<platform::TcpStream> CPortNet::writeStream() const {
+    std::lock_guard<std::mutex> guard(socketMutex_);
+    return writeSpan_ ? writeStream_ : socket_;
+}
+
+void CPortNet::WriteSpanBegins() {
+    std::lock_guard<std::mutex> guard(socketMutex_);
+    writeSpan_ = true;
+    writeStream_ = socket_;
+}
+
+void CPortNet::WriteSpanEnds() {
+    std::shared_ptr<platform::TcpStream> released;
+    {
+        std::lock_guard<std::mutex> guard(socketMutex_);
+        writeSpan_ = false;
+        released = std::move(writeStream_);
+    }
+    // A connection replaced under the Writes closes here, outside the lock.
 }

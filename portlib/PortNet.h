@@ -86,6 +86,11 @@ public:
 protected:
     int ReadPortWithin(char* buffer, int length, int maxWaitMs) override;
     void PauseBetweenReads(int ms) override;
+    // A Write goes out on one connection: the one that was the port's when it began. A
+    // reconnect under it fails it rather than sending its rest, or confirming it, on
+    // another connection the printer never had its beginning on.
+    void WriteSpanBegins() override;
+    void WriteSpanEnds() override;
 
 public:
     int tcpPort() const { return tcpPort_; }
@@ -131,9 +136,14 @@ private:
     // is being closed (false then), so that a close stays final.
     bool setSocket(std::shared_ptr<platform::TcpStream> socket, bool fromReadThread);
     std::shared_ptr<platform::TcpStream> takeSocket();
+    // The connection of the Writes under way; the port's own outside a Write.
+    std::shared_ptr<platform::TcpStream> writeStream() const;
 
+    // socketMutex_ guards the port's connection and the one the Writes under way hold.
     mutable std::mutex socketMutex_;
     std::shared_ptr<platform::TcpStream> socket_;
+    bool writeSpan_ = false;
+    std::shared_ptr<platform::TcpStream> writeStream_;
     int tcpPort_ = kDefaultTcpPort;
     uint32_t address_ = 0;
     std::atomic<bool> reachable_{false};

@@ -115,18 +115,27 @@ NetPortTimings fastTimings() {
 
 int nextPortId = 500;
 
-// True when the thread sits in a poll of its socket (the first field of /proc's syscall
-// line is the number of the call it is blocked in).
-bool inPoll(pid_t tid) {
+// The system call the thread is blocked in: the first field of its /proc syscall line.
+long blockingCall(pid_t tid) {
     std::ifstream file("/proc/self/task/" + std::to_string(tid) + "/syscall");
     long number = -1;
-    if (!(file >> number))
-        return false;
+    return file >> number ? number : -1;
+}
+
+// True when the thread sits in a poll of its socket.
+bool inPoll(pid_t tid) {
+    long number = blockingCall(tid);
 #ifdef SYS_poll
     if (number == SYS_poll)
         return true;
 #endif
     return number == SYS_ppoll;
+}
+
+// True when the thread sleeps (a write's pause after a piece).
+bool asleep(pid_t tid) {
+    long number = blockingCall(tid);
+    return number == SYS_nanosleep || number == SYS_clock_nanosleep;
 }
 
 std::string withoutZerosAround(const std::string& bytes) {
@@ -372,6 +381,56 @@ TEST_F(NetPortTest, AWriteSucceedsOnlyOnceThePrinterAcknowledgedItsBytes) {
     EXPECT_EQ(port.Write("lost", 4, 0), 0);
     EXPECT_TRUE(traced("the connection ended before the printer took 4 bytes"));
     EXPECT_FALSE(port.IsConnected());
+}
+
+// A printer that resets the connection with a job unread, while the write pauses after a
+// piece, and takes the read thread's new connection: the write must not go on over that
+// connection, nor take its empty buffer for the printer having acknowledged the job.
+TEST_F(NetPortTest, AWriteWhoseConnectionWasReplacedUnderItFails) {
+    constexpr int kJob = 20000;     // more than the printer's buffer holds
+    constexpr int kPauseMs = 1000;  // after each piece; far longer than a reconnect
+    struct Case {
+        const char* replaced;
+        int pieceSize;
+        int written;  // what Write reports: the pieces that went out on the first connection
+    };
+    const Case cases[] = {
+        {"before the confirmation", kJob, 0},
+        {"between two pieces", kJob / 2, kJob / 2},
+    };
+    const std::string job(kJob, 'j');
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.replaced);
+        port.ClosePort();
+        heard.reset();
+        port.outputBufferSize = c.pieceSize;
+        peer.stop();
+        ASSERT_TRUE(peer.start(4096));
+        port.SetSendBufferSize(256 * 1024);
+        ASSERT_NO_FATAL_FAILURE(open());
+        ASSERT_TRUE(peer.waitForOpenConnections(1, kEventWait));
+        peer.stall(true);
+
+        std::atomic<pid_t> writer{0};
+        auto write = std::async(std::launch::async, [&] {
+            writer = static_cast<pid_t>(::syscall(SYS_gettid));
+            return port.Write(job.data(), kJob, kPauseMs);
+        });
+        // The first piece is in the host's buffer once the writer pauses after it.
+        bool pausing = false;
+        for (int i = 0; i < 1000 && !pausing; ++i) {
+            pausing = writer && asleep(writer);
+            if (!pausing)
+                std::this_thread::sleep_for(1ms);
+        }
+        ASSERT_TRUE(pausing);
+        peer.dropConnections(true);
+        peer.stall(false);
+        ASSERT_TRUE(heard.waitForPower(2));  // off-line, then on-line on a new connection
+        EXPECT_EQ(write.get(), c.written);
+        EXPECT_EQ(peer.received().find('j'), std::string::npos);
+        EXPECT_TRUE(port.IsConnected());
+    }
 }
 
 // An answer the host never read makes a plain close a reset, which drops the end of the
