@@ -240,10 +240,10 @@ MonoImage LabelDrawer::textField(const Json::Value& e) const {
 MonoImage LabelDrawer::barcodeField(const Json::Value& e) {
     std::string symbology = e["symbology"].asString();
     std::vector<std::string> p = parameters(e);
-    SymbolSpec spec;
-    spec.zintType = zintSymbology(symbology);
-    spec.data = e["data"].asString();
-    spec.module = std::max(1, e.get("module", 2).asInt());
+    SymbolLayout layout;
+    layout.zintType = zintSymbology(symbology);
+    layout.data = e["data"].asString();
+    layout.module = std::max(1, e.get("module", 2).asInt());
     int barHeight = e.get("bar_height", 10).asInt();
     // Where each linear symbology keeps its height and interpretation-line switches.
     size_t heightAt = symbology == "CODE39" || symbology == "CODABAR" ? 2 : 1;
@@ -252,42 +252,42 @@ MonoImage LabelDrawer::barcodeField(const Json::Value& e) {
     bool interpretation = linear && at(p, heightAt + 1, "Y") == "Y";
     bool above = linear && at(p, heightAt + 2, "N") == "Y";
     if (linear) {
-        spec.barHeight = std::max(1, number(at(p, heightAt), barHeight));
+        layout.barHeight = std::max(1, number(at(p, heightAt), barHeight));
         if (symbology == "CODABAR")
-            spec.data = at(p, 5, "A") + spec.data + at(p, 6, "A");
+            layout.data = at(p, 5, "A") + layout.data + at(p, 6, "A");
     } else if (symbology == "QR") {
-        spec.module = std::clamp(number(at(p, 2), 2), 1, 100);
+        layout.module = std::clamp(number(at(p, 2), 2), 1, 100);
         std::string mode = e["qr_mode"].asString();
         static const std::string kLevels = "LMQH";
         size_t level = mode.empty() ? 1 : kLevels.find(mode[0]);
-        spec.option1 = level == std::string::npos ? 2 : static_cast<int>(level) + 1;
-        spec.inputMode = UNICODE_MODE;
+        layout.option1 = level == std::string::npos ? 2 : static_cast<int>(level) + 1;
+        layout.inputMode = UNICODE_MODE;
     } else if (symbology == "PDF417") {
-        spec.rowHeight = std::max(1, number(at(p, 1), barHeight));
-        spec.option1 = number(at(p, 2), 0);
-        spec.option2 = number(at(p, 3), 0);
-        spec.option3 = number(at(p, 4), 0);
+        layout.rowHeight = std::max(1, number(at(p, 1), barHeight));
+        layout.option1 = number(at(p, 2), 0);
+        layout.option2 = number(at(p, 3), 0);
+        layout.option3 = number(at(p, 4), 0);
         if (at(p, 5) == "Y")
-            spec.zintType = BARCODE_PDF417COMP;
+            layout.zintType = BARCODE_PDF417COMP;
     } else if (symbology == "DATAMATRIX") {
-        spec.module = std::max(1, number(at(p, 1), spec.module));
+        layout.module = std::max(1, number(at(p, 1), layout.module));
         int size = number(at(p, 3), 0);
-        spec.option3 = DM_SQUARE;
+        layout.option3 = DM_SQUARE;
         if (size >= 10 && size <= 26)
-            spec.option2 = size / 2 - 4;  // 10x10 is size 1, then every two modules
+            layout.option2 = size / 2 - 4;  // 10x10 is size 1, then every two modules
     } else if (symbology == "MAXICODE") {
         int mode = number(at(p, 0), 2);
-        spec.option1 = mode;
+        layout.option1 = mode;
         // Modes 2 and 3 lead with the class of service, country and postal code.
         size_t postal = mode == 2 ? 9 : 6;
-        if ((mode == 2 || mode == 3) && spec.data.size() >= 6 + postal) {
-            spec.primary =
-                spec.data.substr(6, postal) + spec.data.substr(3, 3) + spec.data.substr(0, 3);
-            spec.data = spec.data.substr(6 + postal);
+        if ((mode == 2 || mode == 3) && layout.data.size() >= 6 + postal) {
+            layout.primary =
+                layout.data.substr(6, postal) + layout.data.substr(3, 3) + layout.data.substr(0, 3);
+            layout.data = layout.data.substr(6 + postal);
         }
-        spec.widthDots = static_cast<int>(1.11 * dpi_);
+        layout.widthDots = static_cast<int>(1.11 * dpi_);
     }
-    DrawnSymbol drawn = drawSymbol(spec);
+    DrawnSymbol drawn = drawSymbol(layout);
     if (drawn.dots.empty()) {
         note(symbology + " not drawn: " + (drawn.error.empty() ? "nothing to draw" : drawn.error));
         return {};
@@ -296,11 +296,11 @@ MonoImage LabelDrawer::barcodeField(const Json::Value& e) {
         return drawn.dots;
     // The interpretation line in a font as wide as the modules allow.
     std::u32string text = codePoints(drawn.text);
-    int cellWidth = std::max(5, spec.module * 5), cellHeight = cellWidth * 2;
-    MonoImage line(drawn.dots.width(), cellHeight + spec.module);
+    int cellWidth = std::max(5, layout.module * 5), cellHeight = cellWidth * 2;
+    MonoImage line(drawn.dots.width(), cellHeight + layout.module);
     int start = (drawn.dots.width() - static_cast<int>(text.size()) * cellWidth) / 2;
     for (size_t i = 0; i < text.size(); ++i)
-        Typeface::draw(line, text[i], start + static_cast<int>(i) * cellWidth, spec.module,
+        Typeface::draw(line, text[i], start + static_cast<int>(i) * cellWidth, layout.module,
                        {cellWidth, cellHeight, false}, FaceKind::Cell);
     MonoImage out(drawn.dots.width(), drawn.dots.height() + line.height());
     paste(out, drawn.dots, 0, above ? line.height() : 0);

@@ -228,41 +228,41 @@ void ReceiptDrawer::symbol(const Json::Value& e) {
     std::string data = e["data"].asString();
     if (e["data_encoding"] == "hex")
         data = fromHex(data);
-    SymbolSpec spec;
-    spec.zintType = zintSymbology(name);
-    spec.data = data;
-    spec.module = std::max(1, e.get("module", 3).asInt());
+    SymbolLayout layout;
+    layout.zintType = zintSymbology(name);
+    layout.data = data;
+    layout.module = std::max(1, e.get("module", 3).asInt());
     if (e["type"] == "barcode") {
-        spec.barHeight = std::max(1, e["height"].asInt());
+        layout.barHeight = std::max(1, e["height"].asInt());
         if (name == "EAN13" || name == "EAN8" || name == "UPC-A" || name == "UPC-E")
-            spec.data = data.substr(0, name == "EAN13" ? 12 : name == "EAN8" ? 7 : 11);
+            layout.data = data.substr(0, name == "EAN13" ? 12 : name == "EAN8" ? 7 : 11);
     } else if (name == "QR") {
-        spec.option1 = e.get("error_level", 1).asInt() % 4 + 1;
-        spec.inputMode = UNICODE_MODE;
+        layout.option1 = e.get("error_level", 1).asInt() % 4 + 1;
+        layout.inputMode = UNICODE_MODE;
     } else if (name == "PDF417") {
-        spec.option1 = e.get("error_level", 1).asInt();
-        spec.option2 = e.get("columns", 0).asInt();
-        spec.option3 = e.get("rows", 0).asInt();
-        spec.rowHeight = spec.module * std::max(2, e.get("row_height", 3).asInt());
+        layout.option1 = e.get("error_level", 1).asInt();
+        layout.option2 = e.get("columns", 0).asInt();
+        layout.option3 = e.get("rows", 0).asInt();
+        layout.rowHeight = layout.module * std::max(2, e.get("row_height", 3).asInt());
         if (e.get("options", 0).asInt() == 1)
-            spec.zintType = BARCODE_PDF417COMP;
+            layout.zintType = BARCODE_PDF417COMP;
     } else if (name == "DATAMATRIX") {
-        spec.option3 = DM_SQUARE;
+        layout.option3 = DM_SQUARE;
     } else if (name == "GS1_DATABAR") {
-        spec.zintType = dataBarType(e.get("symbol_type", 65).asInt());
-        if (spec.zintType == BARCODE_DBAR_EXP || spec.zintType == BARCODE_DBAR_EXPSTK) {
-            spec.data = gs1(data);
-            spec.inputMode = GS1_MODE | GS1PARENS_MODE * (data.find('(') != std::string::npos);
+        layout.zintType = dataBarType(e.get("symbol_type", 65).asInt());
+        if (layout.zintType == BARCODE_DBAR_EXP || layout.zintType == BARCODE_DBAR_EXPSTK) {
+            layout.data = gs1(data);
+            layout.inputMode = GS1_MODE | GS1PARENS_MODE * (data.find('(') != std::string::npos);
         }
-        spec.barHeight = 0;
+        layout.barHeight = 0;
     } else if (name == "COMPOSITE") {
-        spec.zintType = compositeType(e.get("linear_type", 65).asInt());
-        spec.primary = e["linear"].asString();
-        spec.data = gs1(data);
-        spec.inputMode = GS1_MODE | GS1PARENS_MODE * (data.find('(') != std::string::npos);
-        spec.option1 = -1;
+        layout.zintType = compositeType(e.get("linear_type", 65).asInt());
+        layout.primary = e["linear"].asString();
+        layout.data = gs1(data);
+        layout.inputMode = GS1_MODE | GS1PARENS_MODE * (data.find('(') != std::string::npos);
+        layout.option1 = -1;
     }
-    DrawnSymbol drawn = drawSymbol(spec);
+    DrawnSymbol drawn = drawSymbol(layout);
     if (drawn.dots.empty()) {
         note(name + " not drawn: " + (drawn.error.empty() ? "nothing to draw" : drawn.error));
         return;

@@ -20,35 +20,35 @@ bool moduleSet(const zint_symbol& symbol, int row, int column) {
 
 // Dots of each row: the bar height shared out by zint's row heights, PDF417's fixed
 // row height, or zint's heights at the module size.
-std::vector<int> rowDots(const zint_symbol& symbol, const SymbolSpec& spec) {
+std::vector<int> rowDots(const zint_symbol& symbol, const SymbolLayout& layout) {
     std::vector<int> rows(static_cast<size_t>(symbol.rows));
     float total = 0;
     for (int r = 0; r < symbol.rows; ++r)
         total += std::max(symbol.row_height[r], 1.0f);
     for (int r = 0; r < symbol.rows; ++r) {
         float height = std::max(symbol.row_height[r], 1.0f);
-        if (spec.rowHeight > 0)
-            rows[r] = spec.rowHeight;
-        else if (spec.barHeight > 0)
-            rows[r] = std::max(1, static_cast<int>(std::lround(height * spec.barHeight / total)));
+        if (layout.rowHeight > 0)
+            rows[r] = layout.rowHeight;
+        else if (layout.barHeight > 0)
+            rows[r] = std::max(1, static_cast<int>(std::lround(height * layout.barHeight / total)));
         else
-            rows[r] = std::max(1, static_cast<int>(std::lround(height * spec.module)));
+            rows[r] = std::max(1, static_cast<int>(std::lround(height * layout.module)));
     }
     return rows;
 }
 
-MonoImage fromModules(const zint_symbol& symbol, const SymbolSpec& spec) {
-    std::vector<int> rows = rowDots(symbol, spec);
+MonoImage fromModules(const zint_symbol& symbol, const SymbolLayout& layout) {
+    std::vector<int> rows = rowDots(symbol, layout);
     int height = 0;
     for (int dots : rows)
         height += dots;
-    MonoImage out(symbol.width * spec.module, height);
+    MonoImage out(symbol.width * layout.module, height);
     int top = 0;
     for (int r = 0; r < symbol.rows; ++r) {
         for (int c = 0; c < symbol.width; ++c)
             if (moduleSet(symbol, r, c))
                 for (int y = top; y < top + rows[r]; ++y)
-                    for (int x = c * spec.module; x < (c + 1) * spec.module; ++x)
+                    for (int x = c * layout.module; x < (c + 1) * layout.module; ++x)
                         out.set(x, y);
         top += rows[r];
     }
@@ -87,40 +87,41 @@ int zintSymbology(const std::string& name) {
     return found == kTypes.end() ? 0 : found->second;
 }
 
-DrawnSymbol drawSymbol(const SymbolSpec& spec) {
+DrawnSymbol drawSymbol(const SymbolLayout& layout) {
     DrawnSymbol out;
     std::unique_ptr<zint_symbol, ZintDelete> symbol(ZBarcode_Create());
-    if (!symbol || spec.zintType == 0 || spec.module < 1) {
+    if (!symbol || layout.zintType == 0 || layout.module < 1) {
         out.error = "no such symbology";
         return out;
     }
-    symbol->symbology = spec.zintType;
-    symbol->option_1 = spec.option1;
-    symbol->option_2 = spec.option2;
-    symbol->option_3 = spec.option3;
-    symbol->input_mode = spec.inputMode;
+    symbol->symbology = layout.zintType;
+    symbol->option_1 = layout.option1;
+    symbol->option_2 = layout.option2;
+    symbol->option_3 = layout.option3;
+    symbol->input_mode = layout.inputMode;
     symbol->show_hrt = 1;
-    std::string primary = spec.primary.substr(0, sizeof symbol->primary - 1);
+    std::string primary = layout.primary.substr(0, sizeof symbol->primary - 1);
     std::copy(primary.begin(), primary.end(), symbol->primary);
     symbol->primary[primary.size()] = '\0';
     int result =
-        ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char*>(spec.data.data()),
-                        static_cast<int>(spec.data.size()));
+        ZBarcode_Encode(symbol.get(), reinterpret_cast<const unsigned char*>(layout.data.data()),
+                        static_cast<int>(layout.data.size()));
     if (result >= ZINT_ERROR) {
         out.error = symbol->errtxt;
         return out;
     }
     out.text = reinterpret_cast<const char*>(symbol->text);
-    if (spec.zintType == BARCODE_MAXICODE) {
+    if (layout.zintType == BARCODE_MAXICODE) {
         symbol->show_hrt = 0;
         if (ZBarcode_Buffer(symbol.get(), 0) >= ZINT_ERROR) {
             out.error = symbol->errtxt;
             return out;
         }
-        out.dots = fromRaster(*symbol, spec.widthDots > 0 ? spec.widthDots : 30 * spec.module);
+        out.dots =
+            fromRaster(*symbol, layout.widthDots > 0 ? layout.widthDots : 30 * layout.module);
         return out;
     }
-    out.dots = fromModules(*symbol, spec);
+    out.dots = fromModules(*symbol, layout);
     return out;
 }
 

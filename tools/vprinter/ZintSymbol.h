@@ -10,7 +10,7 @@
 
 namespace vprinter {
 
-struct SymbolSpec {
+struct SymbolLayout {
     int zintType = 0;     // zint's BARCODE_ number
     std::string data;     // as sent
     std::string primary;  // MaxiCode's structured part, a composite's linear part
@@ -30,7 +30,7 @@ struct DrawnSymbol {
     std::string error;  // why nothing was drawn
 };
 
-DrawnSymbol drawSymbol(const SymbolSpec& spec);
+DrawnSymbol drawSymbol(const SymbolLayout& layout);
 
 // zint's number for a symbology as the journal names it ("CODE128", "EAN13", "QR", ...);
 // 0 for one zint is not asked for.
